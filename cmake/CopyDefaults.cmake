@@ -1,0 +1,17 @@
+# Copies the shipped default folders into the program folder, file by file,
+# leaving every file that already exists untouched.
+foreach(pair "data;data" "book;book" "list;list" "fetchwell/data;fetchwell/data")
+  list(GET pair 0 from)
+  list(GET pair 1 to)
+  if(NOT IS_DIRECTORY "${SRC}/${from}")
+    continue()
+  endif()
+  file(GLOB_RECURSE files RELATIVE "${SRC}/${from}" "${SRC}/${from}/*")
+  foreach(f IN LISTS files)
+    if(NOT EXISTS "${DEST}/${to}/${f}")
+      get_filename_component(dir "${DEST}/${to}/${f}" DIRECTORY)
+      file(MAKE_DIRECTORY "${dir}")
+      file(COPY "${SRC}/${from}/${f}" DESTINATION "${dir}")
+    endif()
+  endforeach()
+endforeach()

@@ -1,0 +1,116 @@
+#include "core/text/gbk_codec.h"
+
+#include <cerrno>
+#include <iconv.h>
+
+namespace quillon {
+
+namespace {
+
+// Length of the UTF-8 sequence a lead byte announces (1 for anything that is
+// not a valid lead, so that a bad byte is skipped on its own).
+size_t Utf8SequenceLength(unsigned char lead) {
+    if (lead < 0xC2) return 1;
+    if (lead < 0xE0) return 2;
+    if (lead < 0xF0) return 3;
+    if (lead < 0xF5) return 4;
+    return 1;
+}
+
+}  // namespace
+
+std::string ConvertCharset(std::string_view input, const char* from, const char* to,
+                           std::string_view replacement) {
+    std::string out;
+    if (input.empty()) return out;
+    iconv_t cd = iconv_open(to, from);
+    if (cd == reinterpret_cast<iconv_t>(-1)) return std::string(input);
+
+    const bool fromUtf8 = std::string_view(from) == "UTF-8";
+    out.reserve(input.size() * 3 / 2 + 16);
+    char buffer[4096];
+    char* in = const_cast<char*>(input.data());
+    size_t inLeft = input.size();
+    while (inLeft > 0) {
+        char* dst = buffer;
+        size_t dstLeft = sizeof buffer;
+        size_t rc = iconv(cd, &in, &inLeft, &dst, &dstLeft);
+        out.append(buffer, dst - buffer);
+        if (rc != static_cast<size_t>(-1)) continue;
+        if (errno == E2BIG) continue;
+        // Invalid or unmappable input (EILSEQ), or a sequence cut off by the
+        // end of the text (EINVAL): one replacement, then skip it.
+        out.append(replacement);
+        size_t skip = 1;
+        if (errno == EINVAL) {
+            skip = inLeft;
+        } else if (fromUtf8) {
+            size_t len = Utf8SequenceLength(static_cast<unsigned char>(*in));
+            // Skip a whole character only when it is well-formed (it is then
+            // merely unmappable); a broken sequence loses just its first byte.
+            if (len > 1 && len <= inLeft && IsValidUtf8(std::string_view(in, len))) skip = len;
+        }
+        in += skip;
+        inLeft -= skip;
+        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    }
+    // Flush any shift state (none for these charsets, but harmless).
+    char* dst = buffer;
+    size_t dstLeft = sizeof buffer;
+    iconv(cd, nullptr, nullptr, &dst, &dstLeft);
+    out.append(buffer, dst - buffer);
+    iconv_close(cd);
+    return out;
+}
+
+std::string GbkToUtf8(std::string_view gbk) {
+    // Pure ASCII needs no conversion; most tag-file values and paths are.
+    bool ascii = true;
+    for (unsigned char c : gbk) {
+        if (c >= 0x80) {
+            ascii = false;
+            break;
+        }
+    }
+    if (ascii) return std::string(gbk);
+    return ConvertCharset(gbk, "CP936", "UTF-8", kUtf8Replacement);
+}
+
+std::string Utf8ToGbk(std::string_view utf8) {
+    bool ascii = true;
+    for (unsigned char c : utf8) {
+        if (c >= 0x80) {
+            ascii = false;
+            break;
+        }
+    }
+    if (ascii) return std::string(utf8);
+    return ConvertCharset(utf8, "UTF-8", "CP936", kGbkReplacement);
+}
+
+bool IsValidUtf8(std::string_view bytes) {
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    size_t n = bytes.size();
+    size_t i = 0;
+    while (i < n) {
+        unsigned char c = p[i];
+        if (c < 0x80) {
+            ++i;
+            continue;
+        }
+        size_t len = Utf8SequenceLength(c);
+        if (len == 1 || i + len > n) return false;
+        for (size_t k = 1; k < len; ++k) {
+            if ((p[i + k] & 0xC0) != 0x80) return false;
+        }
+        unsigned char c1 = p[i + 1];
+        if (c == 0xE0 && c1 < 0xA0) return false;  // overlong
+        if (c == 0xED && c1 >= 0xA0) return false;  // surrogate
+        if (c == 0xF0 && c1 < 0x90) return false;  // overlong
+        if (c == 0xF4 && c1 >= 0x90) return false;  // beyond U+10FFFF
+        i += len;
+    }
+    return true;
+}
+
+}  // namespace quillon

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace quillon {
+
+// The one codec of the system. Book text, records and tag files are GBK
+// (code page 936) bytes; the screen and the file system speak UTF-8. These
+// functions are the only place where one becomes the other.
+//
+// Bad input never truncates the result or throws:
+//  - a byte sequence that is not valid in the source charset becomes one
+//    replacement (U+FFFD when the target is UTF-8, "?" when it is GBK) and
+//    conversion goes on with the next byte;
+//  - a character without a form in the target charset becomes one
+//    replacement and conversion goes on after that character.
+
+inline constexpr std::string_view kGbkReplacement = "?";
+inline constexpr std::string_view kUtf8Replacement = "\xEF\xBF\xBD";
+
+std::string GbkToUtf8(std::string_view gbk);
+std::string Utf8ToGbk(std::string_view utf8);
+
+// General conversion between any two iconv charset names (for example
+// "CP950" to "CP936"), with the same replacement rules. `replacement` is
+// written in the target charset.
+std::string ConvertCharset(std::string_view input, const char* from, const char* to,
+                           std::string_view replacement);
+
+// True when `bytes` is well-formed UTF-8 (overlongs and surrogates refused).
+bool IsValidUtf8(std::string_view bytes);
+
+}  // namespace quillon

@@ -1,0 +1,15 @@
+#include "gui/app/web_engine_setup.h"
+
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QtGlobal>
+
+namespace quillon {
+
+void PrepareWebEngine() {
+    if (geteuid() == 0) qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+}
+
+}  // namespace quillon
