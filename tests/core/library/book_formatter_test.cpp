@@ -21,6 +21,8 @@ struct FormatCase {
     std::string expected;
 };
 
+void PrintTo(const FormatCase& c, std::ostream* os) { *os << c.what; }
+
 class FormatBookTextCases : public ::testing::TestWithParam<FormatCase> {};
 
 TEST_P(FormatBookTextCases, FormatsLines) {

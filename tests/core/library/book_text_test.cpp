@@ -1,0 +1,68 @@
+#include "core/library/book_text.h"
+
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "core/platform/file_io.h"
+#include "core/text/gbk_literal.h"
+#include "temp_home.h"
+
+namespace quillon {
+namespace {
+
+using namespace std::string_literals;
+
+struct TextCase {
+    const char* what;
+    std::string bytes;
+    std::string gbk;
+};
+
+void PrintTo(const TextCase& c, std::ostream* os) { *os << c.what; }
+
+class BookBytes : public ::testing::TestWithParam<TextCase> {};
+
+TEST_P(BookBytes, BecomeGbk) { EXPECT_EQ(BookBytesToGbk(GetParam().bytes), GetParam().gbk) << GetParam().what; }
+
+// 你好 in the encodings a book may come in.
+const std::string kGbk = "\xC4\xE3\xBA\xC3";
+const std::string kUtf8 = "\xE4\xBD\xA0\xE5\xA5\xBD";
+const std::string kUtf16Le = "\x60\x4F\x7D\x59";
+const std::string kUtf16Be = "\x4F\x60\x59\x7D";
+
+INSTANTIATE_TEST_SUITE_P(
+    Encodings, BookBytes,
+    ::testing::Values(TextCase{"GBK is taken byte for byte", kGbk + "\r\nabc", kGbk + "\r\nabc"},
+                      TextCase{"ASCII stays", "plain\r\n", "plain\r\n"},
+                      TextCase{"GBK ends at its first NUL", kGbk + "\0rest"s, kGbk},
+                      TextCase{"UTF-8 without a mark", kUtf8 + "\n", kGbk + "\n"},
+                      TextCase{"UTF-8 with a mark", "\xEF\xBB\xBF" + kUtf8, kGbk},
+                      TextCase{"UTF-8 mark before ASCII only", "\xEF\xBB\xBF" "abc", "abc"},
+                      TextCase{"UTF-8 ends at its first NUL", kUtf8 + "\0"s + kUtf8, kGbk},
+                      TextCase{"UTF-8 without a GBK form", "a\xF0\x9F\x98\x80" "b", "a?b"},
+                      TextCase{"UTF-16 LE", "\xFF\xFE" + kUtf16Le + "\x0D\x00\x0A\x00"s, kGbk + "\r\n"},
+                      TextCase{"UTF-16 BE", "\xFE\xFF" + kUtf16Be, kGbk},
+                      TextCase{"UTF-16 NUL cut after conversion", "\xFF\xFE" "a\0\0\0b\0"s, "a"},
+                      TextCase{"UTF-32 LE", "\xFF\xFE\0\0"s + "\x60\x4F\0\0"s, "\xC4\xE3"},
+                      TextCase{"empty file", "", ""}));
+
+class BookTextFile : public test::TempHome {};
+
+TEST_F(BookTextFile, ReadsWithoutChangingTheFile) {
+    std::string path = home_ + "book/utf8.txt";
+    std::string bytes = "\xEF\xBB\xBF" + kUtf8;
+    ASSERT_TRUE(WriteWholeFile(path, bytes));
+    std::string text = "stale";
+    ASSERT_TRUE(ReadBookText(path, text));
+    EXPECT_EQ(text, kGbk);
+    std::string after;
+    ASSERT_TRUE(ReadWholeFile(path, after));
+    EXPECT_EQ(after, bytes);
+
+    EXPECT_FALSE(ReadBookText(home_ + "book/missing.txt", text));
+    EXPECT_TRUE(text.empty());
+}
+
+}  // namespace
+}  // namespace quillon
