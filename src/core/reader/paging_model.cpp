@@ -1,0 +1,512 @@
+#include "core/reader/paging_model.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstdio>
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include "core/text/gbk_literal.h"
+
+namespace quillon {
+
+// ---------------------------------------------------------------------------
+// Line table
+
+int32_t LineTable::FindContaining(int64_t offset) const {
+    // The last line starting at or before the offset is the only candidate,
+    // since lines are ordered and disjoint.
+    auto it = std::upper_bound(lines_.begin(), lines_.end(), offset,
+                               [](int64_t off, const DisplayLine& l) { return off < l.start; });
+    if (it == lines_.begin()) return -1;
+    --it;
+    if (offset < it->end) return static_cast<int32_t>(it - lines_.begin());
+    return -1;
+}
+
+int32_t LineTable::FindContainingInclusive(int64_t offset) const {
+    auto it = std::upper_bound(lines_.begin(), lines_.end(), offset,
+                               [](int64_t off, const DisplayLine& l) { return off < l.start; });
+    if (it == lines_.begin()) return -1;
+    --it;
+    // A line that ends exactly at the offset comes before the one that
+    // starts there, and the earlier one wins.
+    if (it != lines_.begin() && std::prev(it)->end == offset) --it;
+    if (offset <= it->end) return static_cast<int32_t>(it - lines_.begin());
+    return -1;
+}
+
+// ---------------------------------------------------------------------------
+// Cell grid
+
+CellGrid::CellGrid() : cells_(new Cell[static_cast<size_t>(kRows) * kCols]) {}
+
+// ---------------------------------------------------------------------------
+
+int32_t ParseLeadingInt(std::string_view text) {
+    size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '-' || text[i] == '+')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    int64_t value = 0;
+    constexpr int64_t kSaturated = static_cast<int64_t>(INT32_MAX) + 1;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        value = std::min(value * 10 + (text[i] - '0'), kSaturated);
+    }
+    if (negative) value = -value;
+    return static_cast<int32_t>(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX));
+}
+
+namespace {
+
+// ---------------------------------------------------------------------------
+// Byte classification, 64 bytes to a word.
+//
+// GBK has no self-synchronising form, but it has one anchor: the byte after
+// a byte <= 0x7F always starts a character (that byte is either a character
+// of its own or the second byte of a pair). So inside each run of bytes
+// above 0x7F the characters alternate lead, trail, lead ... from the run's
+// first byte, and a run of odd length makes the byte after it a trail,
+// whatever its value. Bit arithmetic over 64-bit masks gives every lead of a
+// block at once; that keeps the per-byte branch out of the split.
+
+constexpr uint64_t kEvenBits = 0x5555555555555555ULL;
+constexpr uint64_t kOddBits = ~kEvenBits;
+
+struct BlockMasks {
+    uint64_t high;  // bytes above 0x7F
+    uint64_t lf;    // bytes equal to LF
+};
+
+inline BlockMasks ClassifyBlock(const unsigned char* p) {
+#if defined(__SSE2__)
+    const __m128i lf = _mm_set1_epi8('\n');
+    uint64_t high = 0;
+    uint64_t lfs = 0;
+    for (int k = 0; k < 4; ++k) {
+        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
+        high |= static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(v))) << (16 * k);
+        lfs |= static_cast<uint64_t>(
+                   static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, lf))))
+               << (16 * k);
+    }
+    return {high, lfs};
+#else
+    uint64_t high = 0;
+    uint64_t lfs = 0;
+    for (int k = 0; k < 64; ++k) {
+        high |= static_cast<uint64_t>(p[k] >> 7) << k;
+        lfs |= static_cast<uint64_t>(p[k] == '\n') << k;
+    }
+    return {high, lfs};
+#endif
+}
+
+// Leads of a block from its high-byte mask; `carry` is 1 when the block's
+// first byte is the trail of a lead that ended the previous block, and is
+// updated for the next block.
+inline uint64_t LeadMask(uint64_t high, uint64_t& carry) {
+    const uint64_t h = high & ~carry;  // a trail byte never starts a run
+    const uint64_t starts = h & ~(h << 1);
+    // Adding a run's start bit clears the whole run (the carry stops at the
+    // zero after it), which picks out the runs that start on even bits.
+    const uint64_t evenRuns = h & ~(h + (starts & kEvenBits));
+    const uint64_t oddRuns = h & ~evenRuns;
+    const uint64_t leads = (evenRuns & kEvenBits) | (oddRuns & kOddBits);
+    carry = leads >> 63;
+    return leads;
+}
+
+// Streams lead and real-LF masks over the text in windows of two chunks, so
+// that the line cutter can look up to 502 bytes ahead of a line start
+// without the masks of the whole book in memory.
+class MaskStream final {
+public:
+    static constexpr size_t kChunkWords = 512;  // 32 KiB of text
+    static constexpr size_t kChunkBytes = kChunkWords * 64;
+
+    explicit MaskStream(std::string_view text) : text_(text) {
+        Fill(0);
+        Fill(kChunkWords);
+    }
+
+    // Makes sure `pos` lies in the first chunk of the window.
+    void Advance(size_t pos) {
+        while (pos >= base_ + kChunkBytes) {
+            std::memcpy(lead_, lead_ + kChunkWords, sizeof(uint64_t) * kChunkWords);
+            std::memcpy(lf_, lf_ + kChunkWords, sizeof(uint64_t) * kChunkWords);
+            base_ += kChunkBytes;
+            Fill(kChunkWords);
+        }
+    }
+
+    bool IsLead(size_t pos) const {
+        const size_t r = pos - base_;
+        return (lead_[r >> 6] >> (r & 63)) & 1;
+    }
+
+    // First real LF (not the trail of a pair) in [from, limit), or `limit`.
+    // `limit - from` is at most one chunk.
+    size_t FindLf(size_t from, size_t limit) const {
+        size_t r = from - base_;
+        const size_t rl = limit - base_;
+        size_t w = r >> 6;
+        uint64_t bits = lf_[w] & (~0ULL << (r & 63));
+        while (true) {
+            if (bits) {
+                const size_t hit = (w << 6) + static_cast<size_t>(__builtin_ctzll(bits));
+                return hit < rl ? hit + base_ : limit;
+            }
+            ++w;
+            if ((w << 6) >= rl) return limit;
+            bits = lf_[w];
+        }
+    }
+
+private:
+    // Classifies the chunk that follows the previous one into slot `at`.
+    void Fill(size_t at) {
+        const size_t n = text_.size();
+        const auto* data = reinterpret_cast<const unsigned char*>(text_.data());
+        size_t pos = next_;
+        for (size_t w = 0; w < kChunkWords; ++w, pos += 64) {
+            BlockMasks m{0, 0};
+            if (pos + 64 <= n) {
+                m = ClassifyBlock(data + pos);
+            } else if (pos < n) {
+                unsigned char tail[64] = {};
+                std::memcpy(tail, data + pos, n - pos);
+                m = ClassifyBlock(tail);
+            }
+            const uint64_t prevCarry = carry_;
+            const uint64_t leads = LeadMask(m.high, carry_);
+            const uint64_t trails = (leads << 1) | prevCarry;
+            lead_[at + w] = leads;
+            lf_[at + w] = m.lf & ~trails;
+        }
+        next_ = pos;
+    }
+
+    std::string_view text_;
+    size_t base_ = 0;  // text offset of the window's first bit
+    size_t next_ = 0;  // text offset of the next chunk to classify
+    uint64_t carry_ = 0;
+    uint64_t lead_[2 * kChunkWords];
+    uint64_t lf_[2 * kChunkWords];
+};
+
+int64_t CountLf(std::string_view text) {
+    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+    const size_t n = text.size();
+    int64_t count = 0;
+    size_t i = 0;
+#if defined(__SSE2__)
+    const __m128i lf = _mm_set1_epi8('\n');
+    for (; i + 16 <= n; i += 16) {
+        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+        count += __builtin_popcount(static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, lf))));
+    }
+#endif
+    for (; i < n; ++i) count += p[i] == '\n';
+    return count;
+}
+
+const std::string& StatusFormat() {
+    static const std::string format = Gbk(
+        "(PageUp或←:上一页) (PageDown或→:下一页)本文共: %d页 %d行 %d字节, 每页显示: %d行 "
+        "%d列, 当前第: %d页 %d行 %d字符");
+    return format;
+}
+
+int SaneSpacing(int value) { return (value <= 0 || value > 100) ? 14 : value; }
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Paging model
+
+PagingModel::PagingModel() : grid_(std::make_unique<CellGrid>()) {}
+
+void PagingModel::SetText(std::string bytes) {
+    const size_t zero = bytes.find('\0');
+    if (zero != std::string::npos) bytes.resize(zero);
+    if (bytes.size() > kMaxTextBytes) bytes.resize(kMaxTextBytes);
+    text_ = std::move(bytes);
+    lfCount_ = CountLf(text_);
+    lines_.Clear();
+    splitCols_ = 0;
+    rows_ = 0;
+    cols_ = 0;
+    topLine_ = 0;
+    topOffset_ = 0;
+    firstLineStart_ = -1;
+    firstLineEnd_ = 0;
+    pageNumberText_ = "0";
+}
+
+void PagingModel::SetSpacing(int charSpacing, int lineSpacing) {
+    charSpacing_ = SaneSpacing(charSpacing);
+    lineSpacing_ = SaneSpacing(lineSpacing);
+}
+
+bool PagingModel::UpdateGeometry(int width, int height) {
+    const int64_t areaWidth = static_cast<int64_t>(width) - kMarginRight - kMarginLeft;
+    const int64_t areaHeight = static_cast<int64_t>(height) - kMarginBottom - kMarginTop;
+    const int64_t colPitch = charSpacing_ + kCellGap;
+    const int64_t rowPitch = lineSpacing_ + kLineGap;
+    const int64_t newCols = std::min<int64_t>((areaWidth - charSpacing_ - kCellGap) / colPitch, kMaxCols);
+    const int64_t newRows = std::min<int64_t>(areaHeight / rowPitch, kMaxRows);
+    if (newCols == cols_ && newRows == rows_) return false;
+    if (newCols < 5 || newRows < 2) return false;
+    cols_ = static_cast<int>(newCols);
+    rows_ = static_cast<int>(newRows);
+    dirtyRows_ = std::max(dirtyRows_, rows_);
+    dirtyCols_ = std::max(dirtyCols_, cols_ + 1);
+    if (cols_ == splitCols_) {
+        // The lines depend on the column count only; a change of rows
+        // alone needs no pass over the whole book.
+        LayoutPage();
+    } else {
+        SplitLines();
+    }
+    return true;
+}
+
+void PagingModel::SplitLines() {
+    lines_.Clear();
+    const size_t n = text_.size();
+    const size_t cols = static_cast<size_t>(cols_);
+    if (cols_ <= 0) {
+        splitCols_ = 0;
+        return;
+    }
+    // A line ends at a real LF or is cut after `cols` bytes, so there are at
+    // most n / cols cut lines plus one line per LF plus a last one.
+    lines_.Reserve(n / cols + static_cast<size_t>(lfCount_) + 1);
+
+    MaskStream masks(text_);
+    size_t a = 0;
+    while (a < n) {
+        masks.Advance(a);
+        const size_t limit = std::min(a + cols, n);
+        const size_t lf = masks.FindLf(a, limit);
+        if (lf < limit) {
+            // The LF belongs to no line; LF right after LF makes none.
+            if (lf > a) lines_.Append(static_cast<int32_t>(a), static_cast<int32_t>(lf));
+            a = lf + 1;
+            continue;
+        }
+        if (a + cols > n) {
+            // Fewer than `cols` bytes left: one last line, one past the text
+            // when it ends with a lone lead byte.
+            const size_t end = n + (masks.IsLead(n - 1) ? 1 : 0);
+            lines_.Append(static_cast<int32_t>(a), static_cast<int32_t>(end));
+            break;
+        }
+        // Cut after `cols` bytes, or one later when a two-byte character
+        // starts in the last column: a pair is never split.
+        const size_t cut = a + cols + (masks.IsLead(a + cols - 1) ? 1 : 0);
+        lines_.Append(static_cast<int32_t>(a), static_cast<int32_t>(cut));
+        a = cut;
+    }
+    splitCols_ = cols_;
+    LayoutPage();
+}
+
+int32_t PagingModel::totalPages() const {
+    if (rows_ <= 0) return 0;
+    return static_cast<int32_t>((static_cast<int64_t>(lines_.size()) + rows_ - 1) / rows_);
+}
+
+std::string_view PagingModel::LineBytes(int32_t index) const {
+    const DisplayLine& line = lines_[index];
+    const size_t n = text_.size();
+    const size_t start = std::min<size_t>(static_cast<size_t>(line.start), n);
+    const size_t end = std::min<size_t>(static_cast<size_t>(line.end), n);
+    return std::string_view(text_).substr(start, end - start);
+}
+
+bool PagingModel::LayoutPage() {
+    const int32_t lineCount = lines_.size();
+    if (lineCount == 0 || rows_ <= 0) return false;
+
+    const int32_t pages = totalPages();
+    int64_t page = (static_cast<int64_t>(topLine_) + rows_ - 1) / rows_;
+    if (page > pages - 1) page = pages - 1;
+    if (page < 0) page = 0;
+    topLine_ = static_cast<int32_t>(page * rows_);
+
+    spokenFrom = 0;
+    spokenTo = 0;
+
+    for (int r = 0; r < rows_; ++r) {
+        const int64_t k = static_cast<int64_t>(topLine_) + r;
+        if (k < lineCount) {
+            // assign() reuses each row string's capacity, so page turns stop
+            // allocating once the rows have held a full line.
+            pageLines_[static_cast<size_t>(r)].assign(LineBytes(static_cast<int32_t>(k)));
+            if (r == 0) {
+                firstLineStart_ = lines_[static_cast<int32_t>(k)].start;
+                firstLineEnd_ = lines_[static_cast<int32_t>(k)].end;
+            }
+        } else {
+            pageLines_[static_cast<size_t>(r)].clear();
+        }
+    }
+    topOffset_ = lines_[topLine_].start;
+
+    char buffer[512];
+    std::snprintf(buffer, sizeof buffer, StatusFormat().c_str(), pages, lineCount, textLength(),
+                  rows_, cols_, static_cast<int>(page + 1), topLine_ + 1, topOffset_);
+    statusText_.assign(buffer);
+    std::snprintf(buffer, sizeof buffer, "%d", static_cast<int>(page + 1));
+    pageNumberText_.assign(buffer);
+
+    ClearCells();
+    BuildCells();
+    return true;
+}
+
+void PagingModel::BuildCells() {
+    const int pitch = charSpacing_ + kCellGap;
+    int rowTop = kMarginTop;
+    for (int r = 0; r < rows_; ++r) {
+        const int rowBottom = rowTop + lineSpacing_;
+        const std::string& line = pageLines_[static_cast<size_t>(r)];
+        const size_t length = line.size();
+        Cell* cells = grid_->Row(r);
+        int x = kMarginLeft;
+        int n = 0;
+        auto place = [&](uint8_t byte, uint8_t kind) {
+            Cell& c = cells[n++];
+            c.rect = {x, rowTop, x + pitch, rowBottom};
+            c.byte = byte;
+            c.kind = kind;
+            x += pitch;
+        };
+        for (size_t k = 0; k < length && k < static_cast<size_t>(cols_); ++k) {
+            const auto b = static_cast<uint8_t>(line[k]);
+            if (b == '\t' || b == '\n' || b == '\r') {
+                place(b, kCellControl);
+            } else if (b <= 0x7F) {
+                place(b, kCellSingle);
+            } else if (k + 1 < length) {
+                place(b, kCellLead);
+                place(static_cast<uint8_t>(line[++k]), kCellTrail);
+            } else {
+                // A lead byte that ends the book has no partner to pair
+                // with; it stands alone rather than pairing with a byte
+                // past the text.
+                place(b, kCellSingle);
+            }
+        }
+        rowTop = rowBottom + kLineGap;
+    }
+}
+
+void PagingModel::ClearCells() {
+    for (int r = 0; r < dirtyRows_; ++r) {
+        Cell* cells = grid_->Row(r);
+        for (int c = 0; c < dirtyCols_; ++c) {
+            cells[c].byte = 0x20;
+            cells[c].kind = kCellEmpty;
+            cells[c].selected = 0;
+            cells[c].spoken = 0;
+        }
+    }
+    // Until the next clear, layouts and selections stay inside the current
+    // geometry (rows, and columns 0 to cols inclusive).
+    dirtyRows_ = rows_;
+    dirtyCols_ = rows_ > 0 ? cols_ + 1 : 0;
+}
+
+void PagingModel::SetTopLine(int64_t line) {
+    // The layout clamps to the last page anyway; clamping here first keeps
+    // huge page numbers from overflowing the 32-bit line index.
+    topLine_ = static_cast<int32_t>(std::clamp<int64_t>(line, 0, lines_.size()));
+}
+
+void PagingModel::Relayout(int width, int height) {
+    const int32_t keep = topOffset_;
+    UpdateGeometry(width, height);
+    if (lines_.empty() || rows_ <= 0) return;
+    int32_t index = lines_.FindContaining(keep);
+    if (index < 0) index = 0;
+    SetTopLine(static_cast<int64_t>(index / rows_) * rows_);
+    LayoutPage();
+}
+
+void PagingModel::NextPage() {
+    SetTopLine(static_cast<int64_t>(topLine_) + rows_);
+    LayoutPage();
+}
+
+void PagingModel::PrevPage() {
+    SetTopLine(static_cast<int64_t>(topLine_) - rows_);
+    LayoutPage();
+}
+
+void PagingModel::FirstPage() {
+    SetTopLine(0);
+    LayoutPage();
+}
+
+void PagingModel::LastPage() {
+    SetTopLine(static_cast<int64_t>(rows_) * totalPages());
+    LayoutPage();
+}
+
+void PagingModel::GoToPage(int64_t page) {
+    SetTopLine(std::max<int64_t>(page - 1, 0) * rows_);
+    LayoutPage();
+}
+
+void PagingModel::GoToOffset(int64_t offset) {
+    if (lines_.empty() || rows_ <= 0) return;
+    int32_t index = lines_.FindContaining(offset);
+    if (index < 0) index = 0;
+    SetTopLine(static_cast<int64_t>(index / rows_) * rows_);
+    LayoutPage();
+}
+
+bool PagingModel::GoToOffsetAndSelect(int64_t offset) {
+    if (lines_.empty() || rows_ <= 0) return false;
+    const int32_t index = lines_.FindContainingInclusive(offset);
+    if (index < 0) return false;
+    SetTopLine(static_cast<int64_t>(index / rows_) * rows_);
+    LayoutPage();
+    Cell* cells = grid_->Row(index % rows_);
+    for (int c = 0; c <= cols_; ++c) cells[c].selected = 1;
+    return true;
+}
+
+PagingModel::Hit PagingModel::HitTest(int x, int y) const {
+    for (int r = 0; r < rows_; ++r) {
+        const Cell* cells = grid_->Row(r);
+        for (int c = 0; c <= cols_; ++c) {
+            const Cell& cell = cells[c];
+            if (cell.kind > kCellEmpty && cell.rect.left <= x && x < cell.rect.right &&
+                cell.rect.top <= y && y < cell.rect.bottom) {
+                return {r, c};
+            }
+        }
+    }
+    return {};
+}
+
+size_t PagingModel::HeapBytes() const {
+    size_t bytes = text_.capacity() + lines_.CapacityBytes() + CellGrid::SizeBytes() + sizeof(CellGrid);
+    for (const std::string& row : pageLines_) {
+        // Strings longer than the small-string buffer live on the heap.
+        if (row.capacity() > 15) bytes += row.capacity() + 1;
+    }
+    return bytes;
+}
+
+}  // namespace quillon
