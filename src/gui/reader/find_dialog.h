@@ -1,0 +1,42 @@
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include <QDialog>
+
+class QCheckBox;
+class QLineEdit;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+namespace quillon {
+
+// "内容查找": lists every occurrence of a text in the open book. Searching
+// never closes the dialog; clicking a result hands its position column to
+// `pick`, which turns the reading page behind the dialog, so the user can go
+// from result to result without leaving it.
+class FindDialog final : public QDialog {
+    Q_OBJECT
+public:
+    FindDialog(const std::string& bookText, std::function<void(std::string_view)> pick,
+               QWidget* parent = nullptr);
+
+    QLineEdit* searchField() const { return field_; }
+    QCheckBox* caseCheck() const { return case_; }
+    QTreeWidget* resultList() const { return list_; }
+
+    void RunSearch();
+
+private:
+    void PickRow(QTreeWidgetItem* item);
+
+    const std::string& text_;
+    std::function<void(std::string_view)> pick_;
+    QLineEdit* field_ = nullptr;
+    QCheckBox* case_ = nullptr;
+    QTreeWidget* list_ = nullptr;
+};
+
+}  // namespace quillon

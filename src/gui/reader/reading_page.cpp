@@ -1,0 +1,564 @@
+#include "gui/reader/reading_page.h"
+
+#include <algorithm>
+#include <ctime>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QFontMetrics>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPushButton>
+
+#include "core/config/tag_file.h"
+#include "core/platform/program_folder.h"
+#include "core/reader/find_in_book.h"
+#include "core/text/byte_string.h"
+#include "gui/app/qt_messenger.h"
+#include "gui/app/text_convert.h"
+#include "gui/app/ui_fonts.h"
+#include "gui/reader/add_bookmark_dialog.h"
+#include "gui/reader/auto_turn_dialog.h"
+#include "gui/reader/display_settings_dialog.h"
+#include "gui/reader/find_dialog.h"
+#include "gui/reader/modal_seam.h"
+#include "gui/reader/page_selection.h"
+#include "gui/reader/page_text_dialog.h"
+#include "gui/reader/reading_font.h"
+
+namespace quillon {
+
+namespace {
+
+const QColor kPageBackground(240, 240, 240);
+constexpr int kBarX = 5;
+constexpr int kBarY = 4;
+constexpr int kBarGap = 3;
+constexpr int kBarHeight = 22;
+constexpr int kBottomBarHeight = 20;
+constexpr int kExplainWidth = 150;
+// Long enough to outlast the gap between two resize events of a window
+// drag, short enough that the page settles as soon as the drag pauses.
+constexpr int kRelayoutDelayMs = 60;
+
+const QString kFullScreenCaption = QStringLiteral("全屏显示");
+const QString kNormalCaption = QStringLiteral("正常显示");
+
+QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption) {
+    auto* b = new QPushButton(caption, parent);
+    b->setObjectName(QLatin1String(name));
+    b->setFont(UiFont(0));
+    // Buttons keep their own size; the bar only places them.
+    const int w = std::max(QFontMetrics(b->font()).horizontalAdvance(caption) + 14, 40);
+    b->setFixedSize(w, kBarHeight);
+    b->setAutoDefault(false);
+    return b;
+}
+
+}  // namespace
+
+ReadingPage::ReadingPage(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("readingPage"));
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setFocusPolicy(Qt::ClickFocus);
+    setMinimumSize(200, 120);
+
+    settings_ = LoadDisplaySettings();
+    ApplyStyle();
+    BuildButtonBar();
+
+    statusLine_ = new QLabel(this);
+    statusLine_->setObjectName(QStringLiteral("statusLine"));
+    statusLine_->setFont(UiFont(0));
+    statusLine_->setFrameShape(QFrame::Panel);
+    statusLine_->setFrameShadow(QFrame::Sunken);
+    statusLine_->setTextFormat(Qt::PlainText);
+    wordPanel_ = new QLabel(this);
+    wordPanel_->setObjectName(QStringLiteral("wordPanel"));
+    wordPanel_->setTextFormat(Qt::PlainText);
+    wordPanel_->setEnabled(false);
+    wordPanel_->hide();
+    explainButton_ = new QPushButton(QStringLiteral("显示单词详细解释"), this);
+    explainButton_->setObjectName(QStringLiteral("wordExplainButton"));
+    explainButton_->setFont(UiFont(0));
+    explainButton_->setAutoDefault(false);
+    explainButton_->setEnabled(false);
+    explainButton_->hide();
+
+    PickPicture();
+    ReadTagFile();
+    doubleClicking_ = 0;
+
+    autoTurnTimer_.setObjectName(QStringLiteral("autoTurnTimer"));
+    connect(&autoTurnTimer_, &QTimer::timeout, this, &ReadingPage::NextPageCommand);
+    relayoutTimer_.setSingleShot(true);
+    relayoutTimer_.setInterval(kRelayoutDelayMs);
+    connect(&relayoutTimer_, &QTimer::timeout, this, &ReadingPage::RelayoutNow);
+
+    qApp->installEventFilter(this);
+    LayOutBottomBar();
+}
+
+ReadingPage::~ReadingPage() { qApp->removeEventFilter(this); }
+
+void ReadingPage::BuildButtonBar() {
+    settingsButton_ = MakeButton(this, "settingsButton", QStringLiteral("参数设置"));
+    scrollButton_ = MakeButton(this, "scrollButton", QStringLiteral("滚动显示"));
+    fullScreenButton_ = MakeButton(this, "fullScreenButton", kFullScreenCaption);
+    bookmarkCombo_ = new QComboBox(this);
+    bookmarkCombo_->setObjectName(QStringLiteral("bookmarkCombo"));
+    bookmarkCombo_->setFont(UiFont(0));
+    bookmarkCombo_->setFixedSize(150, kBarHeight);
+    bookmarkCombo_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    addBookmarkButton_ = MakeButton(this, "addBookmarkButton", QStringLiteral("增加书签"));
+    deleteBookmarkButton_ = MakeButton(this, "deleteBookmarkButton", QStringLiteral("删除书签"));
+    speechButton_ = MakeButton(this, "speechButton", QStringLiteral("语音阅读"));
+    pageTextButton_ = MakeButton(this, "pageTextButton", QStringLiteral("查看本页"));
+    autoTurnButton_ = MakeButton(this, "autoTurnButton", QStringLiteral("自动翻页"));
+    findButton_ = MakeButton(this, "findButton", QStringLiteral("查找"));
+    firstButton_ = MakeButton(this, "firstPageButton", QStringLiteral("|<<首页"));
+    lastButton_ = MakeButton(this, "lastPageButton", QStringLiteral("尾页>>|"));
+    prevButton_ = MakeButton(this, "prevPageButton", QStringLiteral("<-上一页"));
+    nextButton_ = MakeButton(this, "nextPageButton", QStringLiteral("下一页->"));
+    pageNumberEdit_ = new QLineEdit(QStringLiteral("0"), this);
+    pageNumberEdit_->setObjectName(QStringLiteral("pageNumberEdit"));
+    pageNumberEdit_->setFont(UiFont(0));
+    pageNumberEdit_->setFixedSize(50, kBarHeight);
+    goButton_ = MakeButton(this, "goPageButton", QStringLiteral("翻页"));
+
+    // Speech and scroll display come with their own subsystems; until then
+    // they hold their places so the bar does not move when they arrive.
+    scrollButton_->setEnabled(false);
+    speechButton_->setEnabled(false);
+
+    const QList<QWidget*> bar = {settingsButton_,  scrollButton_,    fullScreenButton_,
+                                 bookmarkCombo_,   addBookmarkButton_, deleteBookmarkButton_,
+                                 speechButton_,    pageTextButton_,  autoTurnButton_,
+                                 findButton_,      firstButton_,     lastButton_,
+                                 prevButton_,      nextButton_,      pageNumberEdit_,
+                                 goButton_};
+    int x = kBarX;
+    for (QWidget* w : bar) {
+        w->move(x, kBarY);
+        x += w->width() + kBarGap;
+    }
+
+    connect(settingsButton_, &QPushButton::clicked, this, &ReadingPage::OpenSettingsDialog);
+    connect(fullScreenButton_, &QPushButton::clicked, this, &ReadingPage::ToggleFullScreen);
+    connect(bookmarkCombo_, &QComboBox::activated, this, &ReadingPage::JumpToBookmark);
+    connect(addBookmarkButton_, &QPushButton::clicked, this, &ReadingPage::AddBookmark);
+    connect(deleteBookmarkButton_, &QPushButton::clicked, this, &ReadingPage::DeleteBookmark);
+    connect(pageTextButton_, &QPushButton::clicked, this, &ReadingPage::ShowPageText);
+    connect(autoTurnButton_, &QPushButton::clicked, this, &ReadingPage::OpenAutoTurnDialog);
+    connect(findButton_, &QPushButton::clicked, this, &ReadingPage::OpenFindDialog);
+    connect(firstButton_, &QPushButton::clicked, this, &ReadingPage::FirstPageCommand);
+    connect(lastButton_, &QPushButton::clicked, this, &ReadingPage::LastPageCommand);
+    connect(prevButton_, &QPushButton::clicked, this, &ReadingPage::PrevPageCommand);
+    connect(nextButton_, &QPushButton::clicked, this, &ReadingPage::NextPageCommand);
+    connect(goButton_, &QPushButton::clicked, this, &ReadingPage::GoToPageCommand);
+    RefreshBookmarkList(0);
+}
+
+void ReadingPage::ReadTagFile() {
+    adHeight_ = 10;
+    topUrl_.clear();
+    RawTagReader reader;
+    if (reader.Open(GetProgramFolder() + "data/main.htm") != 0) return;
+    std::string line;
+    if (reader.FindKey("[AD_HEIGHT2]", line) == 0 && reader.NextValue(line) == 0)
+        adHeight_ = ParseLeadingInt(line);
+    reader.Rewind();
+    if (reader.FindKey("[NOVEL_TOP_URL2]", line) == 0 && reader.NextValue(line) == 0)
+        topUrl_ = std::string(TrimAscii(line));
+}
+
+// ---- Host side ----
+
+void ReadingPage::SetText(std::string bytes) {
+    model_.SetText(std::move(bytes));
+    pageNumberEdit_->setText(FromUtf8(model_.pageNumberText()));
+    ClearSelection(model_);
+    DrawPage();
+}
+
+void ReadingPage::SetBookName(std::string gbkName) { bookName_ = std::move(gbkName); }
+
+void ReadingPage::LoadBookmarks() {
+    bookmarks_.Load(bookName_);
+    RefreshBookmarkList(0);
+}
+
+void ReadingPage::UpdateGeometry() {
+    model_.UpdateGeometry(width(), height());
+    AfterLayout();
+}
+
+void ReadingPage::Relayout() {
+    LayOutBottomBar();
+    UpdateFullScreenCaption();
+    relayoutTimer_.start();
+}
+
+void ReadingPage::RelayoutNow() {
+    relayoutTimer_.stop();
+    model_.Relayout(width(), height());
+    UpdateFullScreenCaption();
+    AfterLayout();
+}
+
+void ReadingPage::SetFullScreenQuery(std::function<bool()> query) {
+    fullScreenQuery_ = std::move(query);
+    UpdateFullScreenCaption();
+}
+
+void ReadingPage::UpdateFullScreenCaption() {
+    const bool full = fullScreenQuery_ ? fullScreenQuery_() : window()->isFullScreen();
+    fullScreenButton_->setText(full ? kNormalCaption : kFullScreenCaption);
+}
+
+void ReadingPage::AfterLayout() {
+    // The caret stays where it was, so a Right key that turned the page
+    // still moves it (the text would otherwise put it at the end).
+    const QString page = FromUtf8(model_.pageNumberText());
+    if (pageNumberEdit_->text() != page) {
+        const int caret = pageNumberEdit_->cursorPosition();
+        pageNumberEdit_->setText(page);
+        pageNumberEdit_->setCursorPosition(std::min(caret, static_cast<int>(page.size())));
+    }
+    statusLine_->setText(FromGbk(model_.statusText()));
+    SetWordMode(false);
+    DrawPage();
+}
+
+// ---- Bottom bar ----
+
+void ReadingPage::SetWordMode(bool on) {
+    wordMode_ = on;
+    wordPanel_->setVisible(on);
+    explainButton_->setVisible(on);
+    LayOutBottomBar();
+}
+
+void ReadingPage::LayOutBottomBar() {
+    const int w = width();
+    const int y = height() - kBottomBarHeight - 1;
+    if (!wordMode_) {
+        statusLine_->setGeometry(0, y, w, kBottomBarHeight);
+        return;
+    }
+    const int textWidth = QFontMetrics(wordPanel_->font()).horizontalAdvance(wordPanel_->text());
+    const int panelWidth = std::max(0, std::min(textWidth + 5, w - 200));
+    wordPanel_->setGeometry(0, y, panelWidth, kBottomBarHeight);
+    explainButton_->setGeometry(w - kExplainWidth, y, kExplainWidth, kBottomBarHeight);
+    statusLine_->setGeometry(panelWidth, y, std::max(0, w - kExplainWidth - panelWidth),
+                             kBottomBarHeight);
+}
+
+// ---- Drawing ----
+
+void ReadingPage::ApplyStyle() {
+    style_.font = FontFromRecord(settings_.font);
+    style_.textColour = ColourFromRef(settings_.textColour);
+    style_.backColour = ColourFromRef(settings_.backColour);
+    style_.selTextColour = ColourFromRef(settings_.selTextColour);
+    style_.selBackColour = ColourFromRef(settings_.selBackColour);
+    style_.showRowNumbers = settings_.showRowNumbers == 1;
+    style_.showShadow = settings_.extra.showShadow != 0;
+    style_.shadowDx = settings_.extra.shadowDx;
+    style_.shadowDy = settings_.extra.shadowDy;
+    style_.shadowColour = ColourFromRef(settings_.extra.shadowColour);
+    style_.showPicture = settings_.extra.showPicture == 1;
+    style_.pictureMode = settings_.extra.pictureMode;
+    model_.SetSpacing(settings_.charSpacing, settings_.lineSpacing);
+}
+
+void ReadingPage::DrawPage() {
+    surfaceDirty_ = true;
+    update(PageBand(size()));
+}
+
+QImage ReadingPage::RenderToImage() {
+    const QSize client = size();
+    if (surface_.size() != client) {
+        surface_ = QImage(client, QImage::Format_RGB32);
+        surfaceDirty_ = true;
+    }
+    if (surfaceDirty_) {
+        surface_.fill(kPageBackground);
+        QPainter p(&surface_);
+        renderer_.RenderPage(p, client, model_, style_, picture_.image);
+        surfaceDirty_ = false;
+    }
+    return surface_;
+}
+
+void ReadingPage::paintEvent(QPaintEvent*) {
+    RenderToImage();
+    QPainter p(this);
+    const QRect band = PageBand(size());
+    p.fillRect(QRect(0, 0, width(), band.top()), kPageBackground);
+    p.fillRect(QRect(0, band.bottom() + 1, width(), height() - band.bottom() - 1), kPageBackground);
+    p.drawImage(band.topLeft(), surface_, band);
+}
+
+void ReadingPage::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    surfaceDirty_ = true;
+    Relayout();
+}
+
+// ---- Pictures and settings ----
+
+void ReadingPage::PickPicture() {
+    if (settings_.extra.showPicture != 1) return;
+    std::array<std::string, kPictureSlots> names;
+    for (size_t i = 0; i < names.size(); ++i) names[i] = settings_.extra.pictures[i];
+    const int slot = ChoosePictureSlot(names, settings_.extra.pictureOrder, pictureCursor_,
+                                       static_cast<long long>(std::time(nullptr)));
+    if (slot < 0) return;
+    LoadPagePicture(picture_, names[static_cast<size_t>(slot)]);
+}
+
+void ReadingPage::ApplyDisplaySettings(const DisplaySettings& settings) {
+    settings_ = settings;
+    ApplyStyle();
+    PickPicture();
+    RelayoutNow();
+}
+
+void ReadingPage::OpenSettingsDialog() {
+    DisplaySettingsDialog dialog(settings_, this);
+    connect(&dialog, &DisplaySettingsDialog::applied, this, &ReadingPage::ApplyDisplaySettings);
+    if (ModalSeam::Exec(&dialog) == QDialog::Accepted) ApplyDisplaySettings(dialog.stored());
+}
+
+// ---- Navigation ----
+
+void ReadingPage::NextPageCommand() {
+    PickPicture();
+    model_.NextPage();
+    AfterLayout();
+}
+
+void ReadingPage::PrevPageCommand() {
+    PickPicture();
+    model_.PrevPage();
+    AfterLayout();
+}
+
+void ReadingPage::FirstPageCommand() {
+    PickPicture();
+    model_.FirstPage();
+    AfterLayout();
+}
+
+void ReadingPage::LastPageCommand() {
+    PickPicture();
+    model_.LastPage();
+    AfterLayout();
+}
+
+void ReadingPage::GoToPageCommand() {
+    PickPicture();
+    model_.GoToPage(ParseLeadingInt(ToUtf8(pageNumberEdit_->text())));
+    AfterLayout();
+}
+
+void ReadingPage::PickFindResult(std::string_view positionText) {
+    if (PickResult(model_, positionText)) AfterLayout();
+}
+
+// ---- Bookmarks ----
+
+void ReadingPage::RefreshBookmarkList(int select) {
+    bookmarkCombo_->clear();
+    for (const std::string& item : bookmarks_.Items()) bookmarkCombo_->addItem(FromGbk(item));
+    bookmarkCombo_->setCurrentIndex(std::clamp(select, 0, bookmarkCombo_->count() - 1));
+}
+
+void ReadingPage::AddBookmark() {
+    const int32_t position = model_.firstLineStart();
+    QtMessenger messenger(this);
+    AddBookmarkDialog dialog(
+        QString::number(position), FromGbk(Bookmarks::DefaultDescription(std::time(nullptr))),
+        [&](const std::string& description) {
+            return bookmarks_.Add(description, position, messenger);
+        },
+        this);
+    if (ModalSeam::Exec(&dialog) != QDialog::Accepted) return;
+    RefreshBookmarkList(static_cast<int>(bookmarks_.entries().size()));
+}
+
+void ReadingPage::DeleteBookmark() {
+    if (bookmarks_.Delete(bookmarkCombo_->currentIndex())) RefreshBookmarkList(0);
+}
+
+void ReadingPage::JumpToBookmark(int index) {
+    const auto target = bookmarks_.JumpTarget(index);
+    if (!target) return;
+    model_.GoToOffset(*target);
+    AfterLayout();
+}
+
+// ---- Dialogs ----
+
+void ReadingPage::OpenFindDialog() {
+    FindDialog dialog(
+        model_.text(), [this](std::string_view position) { PickFindResult(position); }, this);
+    ModalSeam::Exec(&dialog);
+}
+
+void ReadingPage::ShowPageText() {
+    std::string joined;
+    for (int r = 0; r < model_.rows(); ++r) {
+        joined += model_.pageLine(r);
+        joined += "\r\n";
+    }
+    // The edit field breaks lines itself; a CR left in would show as a
+    // second break after every line of CR LF text.
+    QString text = FromGbk(joined);
+    text.remove(QLatin1Char('\r'));
+    PageTextDialog dialog(text, this);
+    ModalSeam::Exec(&dialog);
+}
+
+void ReadingPage::OpenAutoTurnDialog() {
+    if (autoTurnSeconds_ > 0) autoTurnTimer_.stop();
+    AutoTurnDialog dialog(autoTurnSeconds_, this);
+    ModalSeam::Exec(&dialog);
+    autoTurnSeconds_ = dialog.seconds();
+    if (autoTurnSeconds_ > 0) {
+        // Seconds beyond what a timer holds are as good as "never".
+        autoTurnTimer_.start(static_cast<int>(std::min<long long>(autoTurnSeconds_ * 1000LL, INT32_MAX)));
+    }
+}
+
+void ReadingPage::ToggleFullScreen() {
+    const bool enter = fullScreenButton_->text() == kFullScreenCaption;
+    fullScreenButton_->setText(enter ? kNormalCaption : kFullScreenCaption);
+    Q_EMIT fullScreenRequested(enter);
+}
+
+// ---- Keys and mouse ----
+
+bool ReadingPage::HandleKey(QKeyEvent* key) {
+    switch (key->key()) {
+    case Qt::Key_PageUp:
+    case Qt::Key_Left:
+        PrevPageCommand();
+        return false;
+    case Qt::Key_PageDown:
+    case Qt::Key_Right:
+        NextPageCommand();
+        return false;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        GoToPageCommand();
+        return true;
+    case Qt::Key_Escape:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool ReadingPage::eventFilter(QObject* watched, QEvent* event) {
+    const QEvent::Type type = event->type();
+    if (type != QEvent::KeyPress && type != QEvent::KeyRelease && type != QEvent::MouseButtonPress)
+        return false;
+    if (type == QEvent::KeyRelease) {
+        seenKey_ = {};
+        return false;
+    }
+    auto* w = qobject_cast<QWidget*>(watched);
+    if (!w || (w != this && !isAncestorOf(w))) return false;
+    if (type == QEvent::MouseButtonPress) {
+        if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
+            pageNumberEdit_->setFocus(Qt::MouseFocusReason);
+        return false;
+    }
+    auto* key = static_cast<QKeyEvent*>(event);
+    if (seenKey_.event == event && seenKey_.timestamp == key->timestamp() &&
+        seenKey_.key == key->key())
+        return false;
+    seenKey_ = {event, key->timestamp(), key->key()};
+    return HandleKey(key);
+}
+
+void ReadingPage::mousePressEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton || doubleClicking_ == 2) return;
+    const QPoint p = event->position().toPoint();
+    ClickText(p.x(), p.y());
+}
+
+void ReadingPage::ClickText(int x, int y) {
+    const PagingModel::Hit hit = model_.HitTest(x, y);
+    if (hit.row < 0) {
+        DrawPage();
+        return;
+    }
+    Cell& cell = model_.cellGrid().At(hit.row, hit.col);
+    const CellPos at{hit.row, hit.col};
+    auto toggleRun = [&](const CellRun& run) {
+        const bool wasSelected = cell.selected != 0;
+        ClearSelection(model_);
+        if (!wasSelected) SelectRun(model_, run);
+    };
+    switch (cell.kind) {
+    case kCellSingle:
+        if (IsRunDigit(cell.byte)) {
+            toggleRun(FindRun(model_, at, RunClass::Digits));
+        } else if (IsRunLetter(cell.byte)) {
+            const CellRun run = FindRun(model_, at, RunClass::Letters);
+            const std::string word = RunText(model_, run);
+            std::string status;
+            std::string panel;
+            if (wordLookup_ && wordLookup_(word, status, panel)) {
+                statusLine_->setText(FromGbk(status));
+                wordPanel_->setText(FromGbk(panel));
+            } else {
+                statusLine_->setText(FromGbk(" " + word + "  "));
+            }
+            SetWordMode(true);
+            toggleRun(run);
+        }
+        break;
+    case kCellLead:
+    case kCellTrail: {
+        const bool wasSelected = cell.selected != 0;
+        ClearSelection(model_);
+        if (!wasSelected) {
+            const int lead = cell.kind == kCellLead ? hit.col : hit.col - 1;
+            if (lead >= 0) {
+                model_.cellGrid().At(hit.row, lead).selected = 1;
+                model_.cellGrid().At(hit.row, lead + 1).selected = 1;
+            }
+        }
+        break;
+    }
+    case kCellControl:
+        ClearSelection(model_);
+        break;
+    default:
+        break;
+    }
+    DrawPage();
+}
+
+void ReadingPage::mouseDoubleClickEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) return;
+    doubleClicking_ = 2;
+    const QPoint p = event->position().toPoint();
+    const PagingModel::Hit hit = model_.HitTest(p.x(), p.y());
+    if (hit.row >= 0) {
+        ClearSelection(model_);
+        SelectRow(model_, hit.row);
+    }
+    DrawPage();
+    doubleClicking_ = 0;
+}
+
+}  // namespace quillon

@@ -1,0 +1,178 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include <QImage>
+#include <QTimer>
+#include <QWidget>
+
+#include "core/reader/bookmarks.h"
+#include "core/reader/display_settings.h"
+#include "core/reader/paging_model.h"
+#include "gui/reader/page_picture.h"
+#include "gui/reader/page_renderer.h"
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace quillon {
+
+// The reading panel of one open book: a bar of buttons along the top, the
+// page drawn cell by cell in the band between, and the status line along the
+// bottom. Keys turn pages before any child control sees them; clicks select
+// words, numbers, characters and rows.
+//
+// The host, in this order when a book is opened: SetText, SetBookName,
+// LoadBookmarks, UpdateGeometry. The page follows its own size afterwards:
+// a burst of resize events re-splits the book once, when the burst is over.
+class ReadingPage final : public QWidget {
+    Q_OBJECT
+public:
+    explicit ReadingPage(QWidget* parent = nullptr);
+    ~ReadingPage() override;
+
+    // ---- Host side ----
+    void SetText(std::string bytes);
+    void SetBookName(std::string gbkName);
+    void LoadBookmarks();
+    void UpdateGeometry();
+    // Moves the status line, re-derives the full-screen caption and schedules
+    // the re-split that keeps the byte at the top of the page shown.
+    void Relayout();
+    // The re-split itself, without waiting for the end of a resize burst.
+    void RelayoutNow();
+    // How the page learns whether the main frame is in full-screen mode;
+    // without one, the top-level window's own state counts.
+    void SetFullScreenQuery(std::function<bool()> query);
+
+    // What the host shows above the page: a web view of `topUrl` when
+    // `adHeight` is positive (from data/main.htm).
+    int adHeight() const { return adHeight_; }
+    const std::string& topUrl() const { return topUrl_; }
+
+    // ---- Commands ----
+    void NextPageCommand();
+    void PrevPageCommand();
+    void FirstPageCommand();
+    void LastPageCommand();
+    void GoToPageCommand();
+    void OpenSettingsDialog();
+    void AddBookmark();
+    void DeleteBookmark();
+    void JumpToBookmark(int index);
+    void OpenFindDialog();
+    void ShowPageText();
+    void OpenAutoTurnDialog();
+    void ToggleFullScreen();
+
+    // New display settings: picks a picture, re-splits keeping the reading
+    // position, redraws.
+    void ApplyDisplaySettings(const DisplaySettings& settings);
+    // Chooses and loads the background picture for the next page shown.
+    void PickPicture();
+    // Turns to the page of a find result and selects its row.
+    void PickFindResult(std::string_view positionText);
+    // Repaints the band from the cell grid.
+    void DrawPage();
+
+    // The page exactly as the next paint shows it, client-sized; the strips
+    // above and below the band are left as the page's own background.
+    QImage RenderToImage();
+
+    // A word the user clicked (ASCII letters, GBK): fills the status text and
+    // the word panel's text when the word is known. Without a handler, or
+    // for an unknown word, the status line shows the word itself.
+    using WordLookup = std::function<bool(const std::string& word, std::string& status,
+                                          std::string& panel)>;
+    void SetWordLookup(WordLookup lookup) { wordLookup_ = std::move(lookup); }
+
+    PagingModel& model() { return model_; }
+    const PagingModel& model() const { return model_; }
+    const DisplaySettings& settings() const { return settings_; }
+    const RenderStyle& style() const { return style_; }
+    const Bookmarks& bookmarks() const { return bookmarks_; }
+    const std::string& bookName() const { return bookName_; }
+    int autoTurnSeconds() const { return autoTurnSeconds_; }
+    const QTimer& autoTurnTimer() const { return autoTurnTimer_; }
+    int pictureCursor() const { return pictureCursor_; }
+    const PagePicture& picture() const { return picture_; }
+    bool wordMode() const { return wordMode_; }
+
+Q_SIGNALS:
+    // The full-screen button asks the main frame to enter (true) or leave
+    // (false) full-screen mode.
+    void fullScreenRequested(bool enter);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+
+private:
+    void BuildButtonBar();
+    void ReadTagFile();
+    void AfterLayout();
+    void LayOutBottomBar();
+    void SetWordMode(bool on);
+    void UpdateFullScreenCaption();
+    void ApplyStyle();
+    void ClickText(int x, int y);
+    void RefreshBookmarkList(int select);
+    bool HandleKey(QKeyEvent* key);
+
+    PagingModel model_;
+    DisplaySettings settings_;
+    RenderStyle style_;
+    PageRenderer renderer_;
+    PagePicture picture_;
+    int pictureCursor_ = -1;
+    Bookmarks bookmarks_;
+    std::string bookName_;
+    int autoTurnSeconds_ = 0;
+    QTimer autoTurnTimer_;
+    QTimer relayoutTimer_;
+    int adHeight_ = 10;
+    std::string topUrl_;
+    int doubleClicking_ = 0;
+    bool wordMode_ = false;
+    std::function<bool()> fullScreenQuery_;
+    WordLookup wordLookup_;
+
+    QImage surface_;
+    bool surfaceDirty_ = true;
+
+    // A key press travels up from the focus widget to its parents when
+    // ignored; it must turn the page only once.
+    struct SeenKey {
+        const QEvent* event = nullptr;
+        quint64 timestamp = 0;
+        int key = 0;
+    } seenKey_;
+
+    QPushButton* settingsButton_ = nullptr;
+    QPushButton* scrollButton_ = nullptr;
+    QPushButton* fullScreenButton_ = nullptr;
+    QComboBox* bookmarkCombo_ = nullptr;
+    QPushButton* addBookmarkButton_ = nullptr;
+    QPushButton* deleteBookmarkButton_ = nullptr;
+    QPushButton* speechButton_ = nullptr;
+    QPushButton* pageTextButton_ = nullptr;
+    QPushButton* autoTurnButton_ = nullptr;
+    QPushButton* findButton_ = nullptr;
+    QPushButton* firstButton_ = nullptr;
+    QPushButton* lastButton_ = nullptr;
+    QPushButton* prevButton_ = nullptr;
+    QPushButton* nextButton_ = nullptr;
+    QLineEdit* pageNumberEdit_ = nullptr;
+    QPushButton* goButton_ = nullptr;
+    QLabel* statusLine_ = nullptr;
+    QLabel* wordPanel_ = nullptr;
+    QPushButton* explainButton_ = nullptr;
+};
+
+}  // namespace quillon
