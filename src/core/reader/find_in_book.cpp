@@ -78,8 +78,7 @@ public:
     explicit BoundaryTracker(const unsigned char* text) : text_(text) {}
 
     bool IsBoundary(size_t pos) {
-        size_t s = pos;
-        while (s > known_ && IsGbkLead(text_[s - 1])) --s;
+        const size_t s = RunStart(pos);
         const bool boundary = ((pos - s) & 1) == 0;
         // A position that is not a boundary is a trail, so its lead is one.
         known_ = boundary ? pos : pos - 1;
@@ -87,6 +86,23 @@ public:
     }
 
 private:
+    // The start of the run of bytes above 0x7F that ends just before `pos`,
+    // or the last known boundary if the run reaches back that far.
+    size_t RunStart(size_t pos) const {
+        size_t s = pos;
+#if defined(__SSE2__)
+        // Sixteen bytes at a time: the highest byte <= 0x7F ends the walk.
+        while (s >= known_ + 16) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text_ + s - 16));
+            const unsigned low = ~static_cast<unsigned>(_mm_movemask_epi8(v)) & 0xFFFF;
+            if (low) return s - 16 + 32 - static_cast<size_t>(__builtin_clz(low));
+            s -= 16;
+        }
+#endif
+        while (s > known_ && IsGbkLead(text_[s - 1])) --s;
+        return s;
+    }
+
     const unsigned char* text_;
     size_t known_ = 0;
 };
@@ -113,14 +129,18 @@ void ScanOccurrences(std::string_view text, const Pattern& pattern, OnHit onHit)
     const __m128i last = _mm_set1_epi8(static_cast<char>(pattern.byte(m - 1)));
     const __m128i foldFirst = _mm_set1_epi8(pattern.folds(0) ? 0x20 : 0);
     const __m128i foldLast = _mm_set1_epi8(pattern.folds(m - 1) ? 0x20 : 0);
-    // Sixteen start positions at once while both loads stay inside the text.
-    while (i + 16 <= lastStart + 1) {
-        const __m128i a = _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i)), foldFirst);
+    auto screen = [&](size_t at) {
+        const __m128i a = _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + at)), foldFirst);
         const __m128i b =
-            _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + m - 1)), foldLast);
-        unsigned mask = static_cast<unsigned>(
+            _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + at + m - 1)), foldLast);
+        return static_cast<uint32_t>(
             _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, first), _mm_cmpeq_epi8(b, last))));
-        size_t next = i + 16;
+    };
+    // Thirty-two start positions at once while all loads stay inside the
+    // text; candidates are rare, so the loop mostly just screens.
+    while (i + 32 <= lastStart + 1) {
+        uint32_t mask = screen(i) | (screen(i + 16) << 16);
+        size_t next = i + 32;
         while (mask) {
             const size_t c = i + static_cast<size_t>(__builtin_ctz(mask));
             mask &= mask - 1;
@@ -151,13 +171,16 @@ std::vector<int32_t> FindOccurrences(std::string_view text, std::string_view wha
 }
 
 std::vector<FindRow> FindInBook(std::string_view text, std::string_view what, bool caseSensitive) {
-    std::vector<FindRow> rows;
-    const Pattern pattern(what, caseSensitive);
+    // Positions first: a common word can give hundreds of thousands of rows,
+    // which are then built once in place instead of moved at every growth.
+    const std::vector<int32_t> positions = FindOccurrences(text, what, caseSensitive);
     const size_t shown = std::max<size_t>(what.size(), 10);
-    ScanOccurrences(text, pattern, [&](size_t c) {
+    std::vector<FindRow> rows;
+    rows.reserve(positions.size());
+    for (int32_t c : positions) {
         // The book's own bytes, never the case-folded ones.
-        rows.push_back({static_cast<int32_t>(c), std::string(text.substr(c, shown))});
-    });
+        rows.push_back({c, std::string(text.substr(static_cast<size_t>(c), shown))});
+    }
     return rows;
 }
 

@@ -207,10 +207,18 @@ int64_t CountLf(std::string_view text) {
     int64_t count = 0;
     size_t i = 0;
 #if defined(__SSE2__)
+    // Per-byte counters (a match compares as -1, subtracted) summed up
+    // before any of them can wrap at 255.
     const __m128i lf = _mm_set1_epi8('\n');
-    for (; i + 16 <= n; i += 16) {
-        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
-        count += __builtin_popcount(static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, lf))));
+    const __m128i zero = _mm_setzero_si128();
+    while (i + 16 <= n) {
+        __m128i counters = zero;
+        for (int k = 0; k < 255 && i + 16 <= n; ++k, i += 16) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+            counters = _mm_sub_epi8(counters, _mm_cmpeq_epi8(v, lf));
+        }
+        const __m128i sums = _mm_sad_epu8(counters, zero);
+        count += _mm_cvtsi128_si64(sums) + _mm_cvtsi128_si64(_mm_unpackhi_epi64(sums, sums));
     }
 #endif
     for (; i < n; ++i) count += p[i] == '\n';
