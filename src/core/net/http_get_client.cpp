@@ -181,10 +181,9 @@ int HttpGetClient::GetText(const std::string& url, std::string& out) {
     // The connection is of no further use whatever happened; holding it
     // until the next call would only keep the server's socket busy.
     Close();
-    if (t.outOfMemory) return 203;
-    if (!t.Opened(rc)) {
-        out.clear();
-        return 202;
+    if (t.outOfMemory || !t.Opened(rc)) {
+        std::string().swap(out);  // failures give no text, and free what grew
+        return t.outOfMemory ? 203 : 202;
     }
     return 0;
 }

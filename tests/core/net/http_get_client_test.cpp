@@ -189,10 +189,16 @@ TEST(HttpGetClientFailures, RedirectToNowhereIs202) {
     http.server().Get("/jump", [&](const httplib::Request&, httplib::Response& res) {
         res.set_redirect(target);
     });
+    // A server must not be able to make the client read a local file.
+    http.server().Get("/local", [](const httplib::Request&, httplib::Response& res) {
+        res.set_redirect("file:///etc/hostname");
+    });
     http.Start();
     HttpGetClient client;
     std::string out;
     EXPECT_EQ(client.GetText(http.Url("/jump"), out), 202);
+    EXPECT_EQ(client.GetText(http.Url("/local"), out), 202);
+    EXPECT_EQ(out, "");
 }
 
 // Announces 1000 bytes, sends 400 of them and hangs up.
