@@ -1,0 +1,103 @@
+#pragma once
+
+#include <atomic>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "core/downloader/downloader_settings.h"
+#include "core/downloader/page_fetcher.h"
+
+namespace quillon {
+
+// One row of the link list as the download sees it.
+struct DownloadRow {
+    bool checked = false;  // column 0 reads "是"
+    std::string title;     // column 2, GBK
+    std::string url;       // column 3
+};
+
+struct DownloadJob {
+    // The text of the address field when the download was started (GBK); its
+    // MD5 names the book folder.
+    std::string address;
+    std::vector<DownloadRow> rows;
+    // A copy taken at the start, so the settings dialog can change the
+    // program's settings while the worker runs.
+    DownloaderSettings settings;
+    FetchOptions fetchOptions;
+};
+
+struct DownloadSummary {
+    int total = 0;    // checked rows
+    int saved = 0;    // rows whose files were all written
+    int failed = 0;   // rows not fetched or not written
+    bool stopped = false;
+    std::string bookFolder;  // S/<MD5>/, UTF-8
+};
+
+// What a download run tells its window, on the worker thread. Texts are GBK
+// unless they are paths, which are UTF-8 like every path of the system.
+class DownloadObserver {
+public:
+    virtual ~DownloadObserver() = default;
+    // The status field: fetch progress, "保存数据....", "格式化txt内容",
+    // "格式化(k/N) p%", "....", and the final text.
+    virtual void OnStatus(const std::string& text) { (void)text; }
+    // The count field: " done/total".
+    virtual void OnCount(const std::string& text) { (void)text; }
+    // The "保存位置" field: the book folder (UTF-8).
+    virtual void OnSaveFolder(const std::string& folder) { (void)folder; }
+    // Row `row` (index into the job's rows) is finished: `state` is
+    // "下载完成", "下载失败" or "保存失败" (GBK) for column 1; `saved` lists the
+    // files written, separated by three spaces (UTF-8), for column 4.
+    virtual void OnRowDone(size_t row, const std::string& state, const std::string& saved) {
+        (void)row, (void)state, (void)saved;
+    }
+    virtual void OnFinished(const DownloadSummary& summary) { (void)summary; }
+};
+
+// The row states.
+std::string RowDoneText();    // "下载完成"
+std::string RowFailedText();  // "下载失败"
+std::string SaveFailedText(); // "保存失败"
+
+// The final status: "终止下载" when stopped, "下载完成" when every row was
+// saved, else "下载完成，N 个网址失败".
+std::string FinalStatusText(const DownloadSummary& summary);
+
+// Downloads the checked rows of `job` one after another, synchronously.
+//  - Files: S/<Md5Hex(address)>/html/<name>.html (the page as fetched) and
+//    .../txt/<name>.txt (its text, formatted on request), S being the save
+//    folder with a '/' appended, <name> MakeSafeFileName(title) in UTF-8.
+//  - A row that could not be fetched (no connection, HTTP status >= 400,
+//    broken transfer) gets no files and reads "下载失败".
+//  - Files are written whole or not at all; a row cut short by the stop flag
+//    writes nothing and gets no state.
+DownloadSummary RunDownload(const DownloadJob& job, DownloadObserver& observer,
+                            const std::atomic<bool>* stop = nullptr);
+
+// RunDownload on its own thread; one run at a time.
+class DownloadWorker final {
+public:
+    explicit DownloadWorker(DownloadObserver& observer) : observer_(observer) {}
+    ~DownloadWorker();
+    DownloadWorker(const DownloadWorker&) = delete;
+    DownloadWorker& operator=(const DownloadWorker&) = delete;
+
+    // False when a run is still going.
+    bool Start(DownloadJob job);
+    // Asks the run to stop; the fetch in progress is abandoned within a second
+    // and the run ends with OnFinished (summary.stopped set).
+    void Stop() { stop_ = true; }
+    void Wait();
+    bool IsRunning() const { return running_; }
+
+private:
+    DownloadObserver& observer_;
+    std::atomic<bool> stop_{false};
+    std::atomic<bool> running_{false};
+    std::thread thread_;
+};
+
+}  // namespace quillon

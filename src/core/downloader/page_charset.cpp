@@ -1,0 +1,137 @@
+#include "core/downloader/page_charset.h"
+
+#include <algorithm>
+#include <cstring>
+#include <mutex>
+#include <unordered_map>
+
+#include <opencc/opencc.h>
+
+#include "core/text/gbk_codec.h"
+
+namespace quillon {
+
+namespace {
+
+// Index of the first `needle` (lower-case ASCII) in `hay` with the letters
+// of `hay` folded byte by byte, searching [from, limit).
+size_t FindFoldedIn(std::string_view hay, std::string_view needle, size_t from, size_t limit) {
+    limit = std::min(limit, hay.size());
+    for (size_t i = from; i + needle.size() <= limit; ++i) {
+        size_t k = 0;
+        while (k < needle.size()) {
+            char c = hay[i + k];
+            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+            if (c != needle[k]) break;
+            ++k;
+        }
+        if (k == needle.size()) return i;
+    }
+    return std::string_view::npos;
+}
+
+// True when the first "charset" is followed by `name` starting 1 to 19 bytes
+// after it. Only that window can satisfy the test, so only it is searched.
+bool DeclaresCharset(std::string_view text, size_t charsetAt, std::string_view name) {
+    if (charsetAt == std::string_view::npos) return false;
+    size_t b = FindFoldedIn(text, name, charsetAt + 1, charsetAt + 19 + name.size());
+    return b != std::string_view::npos && b - charsetAt > 0 && b - charsetAt < 20;
+}
+
+// The platform mapping is one character to one character, so each code point
+// is looked up alone: phrase-wise conversion would change words the old
+// program left as they were. Lookups are cached; the OpenCC handle is shared
+// by all workers behind one lock.
+class SimplifiedMapper final {
+public:
+    static SimplifiedMapper& Instance() {
+        static SimplifiedMapper mapper;
+        return mapper;
+    }
+
+    std::string MapUtf8(std::string_view utf8) {
+        std::lock_guard lock(mutex_);
+        std::string out;
+        out.reserve(utf8.size());
+        size_t i = 0;
+        while (i < utf8.size()) {
+            unsigned char c = static_cast<unsigned char>(utf8[i]);
+            size_t len = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+            if (len == 1 || i + len > utf8.size() || handle_ == nullptr) {
+                out.append(utf8.substr(i, std::min(len, utf8.size() - i)));
+                i += len;
+                continue;
+            }
+            std::string key(utf8.substr(i, len));
+            auto it = cache_.find(key);
+            if (it == cache_.end()) it = cache_.emplace(key, Convert(key)).first;
+            out += it->second;
+            i += len;
+        }
+        return out;
+    }
+
+private:
+    SimplifiedMapper() {
+        opencc_t h = opencc_open("t2s.json");
+        handle_ = (h == reinterpret_cast<opencc_t>(-1)) ? nullptr : h;
+    }
+    ~SimplifiedMapper() {
+        if (handle_) opencc_close(handle_);
+    }
+
+    std::string Convert(const std::string& character) {
+        char* converted = opencc_convert_utf8(handle_, character.data(), character.size());
+        if (converted == nullptr) return character;
+        std::string result(converted);
+        opencc_convert_utf8_free(converted);
+        // Keep one-to-one: a result of more than one character (or none) is
+        // not a character mapping and leaves the original.
+        if (result.empty() || !IsSingleCodePoint(result)) return character;
+        return result;
+    }
+
+    static bool IsSingleCodePoint(const std::string& s) {
+        unsigned char c = static_cast<unsigned char>(s[0]);
+        size_t len = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+        return len == s.size();
+    }
+
+    std::mutex mutex_;
+    opencc_t handle_ = nullptr;
+    std::unordered_map<std::string, std::string> cache_;
+};
+
+std::string_view UpToNul(const std::string& text) {
+    size_t nul = text.find('\0');
+    return std::string_view(text).substr(0, nul);
+}
+
+}  // namespace
+
+std::string MapTraditionalToSimplified(std::string_view gbk) {
+    bool ascii = true;
+    for (unsigned char c : gbk) {
+        if (c >= 0x80) {
+            ascii = false;
+            break;
+        }
+    }
+    if (ascii) return std::string(gbk);
+    std::string utf8 = GbkToUtf8(gbk);
+    return Utf8ToGbk(SimplifiedMapper::Instance().MapUtf8(utf8));
+}
+
+void ConvertPageCharset(std::string& text) {
+    size_t charsetAt = FindFoldedIn(text, "charset", 0, text.size());
+    if (DeclaresCharset(text, charsetAt, "utf-8")) {
+        text = ConvertCharset(UpToNul(text), "UTF-8", "CP936", kGbkReplacement);
+    } else if (DeclaresCharset(text, charsetAt, "big5")) {
+        // Through GBK first, as the old conversion went: a Big5 character
+        // without a GBK form is lost before the mapping could rescue it.
+        std::string gbk = ConvertCharset(UpToNul(text), "CP950", "CP936", kGbkReplacement);
+        text = MapTraditionalToSimplified(gbk);
+    }
+}
+
+}  // namespace quillon
