@@ -31,7 +31,9 @@ constexpr int kCols = 40;
 constexpr int kRows = 24;
 constexpr const char* kBookFile = "/tmp/quillon_bench_book.txt";
 
-int WidthFor(int cols) { return PagingModel::kMarginLeft + PagingModel::kMarginRight + 17 * (cols + 1); }
+int WidthFor(int cols) {
+    return PagingModel::kMarginLeft + PagingModel::kMarginRight + 17 * (cols + 1);
+}
 int HeightFor(int rows) { return PagingModel::kMarginTop + PagingModel::kMarginBottom + 41 * rows; }
 
 // Mixed Chinese and ASCII in CR LF lines of 0 to 200 bytes: GB2312 level-1
@@ -230,12 +232,13 @@ int main(int argc, char** argv) {
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
 
-    std::printf("\nBook: %zu bytes, %d display lines at %d columns\n", book.size(), model.lineCount(),
-                kCols);
-    std::printf("Model heap: %.1f MiB by malloc (text, line table, cell grid, rows); "
-                "%.1f MiB by its own count\n",
-                static_cast<double>(heapAfter - heapBefore) / (1 << 20),
-                static_cast<double>(model.HeapBytes()) / (1 << 20));
+    std::printf("\nBook: %zu bytes, %d display lines at %d columns\n", book.size(),
+                model.lineCount(), kCols);
+    std::printf(
+        "Model heap: %.1f MiB by malloc (text, line table, cell grid, rows); "
+        "%.1f MiB by its own count\n",
+        static_cast<double>(heapAfter - heapBefore) / (1 << 20),
+        static_cast<double>(model.HeapBytes()) / (1 << 20));
     const double baseReal = reporter.real["BM_MemchrLF"];
     const double baseCpu = reporter.cpu["BM_MemchrLF"];
     if (baseReal > 0 && baseCpu > 0) {
@@ -244,7 +247,8 @@ int main(int argc, char** argv) {
         std::printf("  %-24s %12s %12s %9s %9s\n", "", "real ms", "CPU ms", "real x", "CPU x");
         for (const std::string& name : reporter.order) {
             std::printf("  %-24s %12.4f %12.4f %9.3f %9.3f\n", name.c_str(), reporter.real[name],
-                        reporter.cpu[name], reporter.real[name] / baseReal, reporter.cpu[name] / baseCpu);
+                        reporter.cpu[name], reporter.real[name] / baseReal,
+                        reporter.cpu[name] / baseCpu);
         }
     }
     std::remove(kBookFile);

@@ -130,9 +130,10 @@ void ScanOccurrences(std::string_view text, const Pattern& pattern, OnHit onHit)
     const __m128i foldFirst = _mm_set1_epi8(pattern.folds(0) ? 0x20 : 0);
     const __m128i foldLast = _mm_set1_epi8(pattern.folds(m - 1) ? 0x20 : 0);
     auto screen = [&](size_t at) {
-        const __m128i a = _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + at)), foldFirst);
-        const __m128i b =
-            _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + at + m - 1)), foldLast);
+        const __m128i a =
+            _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + at)), foldFirst);
+        const __m128i b = _mm_or_si128(
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + at + m - 1)), foldLast);
         return static_cast<uint32_t>(
             _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, first), _mm_cmpeq_epi8(b, last))));
     };

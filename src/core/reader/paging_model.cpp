@@ -92,9 +92,9 @@ inline BlockMasks ClassifyBlock(const unsigned char* p) {
     for (int k = 0; k < 4; ++k) {
         __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
         high |= static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(v))) << (16 * k);
-        lfs |= static_cast<uint64_t>(
-                   static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, lf))))
-               << (16 * k);
+        lfs |=
+            static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, lf))))
+            << (16 * k);
     }
     return {high, lfs};
 #else
@@ -226,9 +226,9 @@ int64_t CountLf(std::string_view text) {
 }
 
 const std::string& StatusFormat() {
-    static const std::string format = Gbk(
-        "(PageUp或←:上一页) (PageDown或→:下一页)本文共: %d页 %d行 %d字节, 每页显示: %d行 "
-        "%d列, 当前第: %d页 %d行 %d字符");
+    static const std::string format =
+        Gbk("(PageUp或←:上一页) (PageDown或→:下一页)本文共: %d页 %d行 %d字节, 每页显示: %d行 "
+            "%d列, 当前第: %d页 %d行 %d字符");
     return format;
 }
 
@@ -268,7 +268,8 @@ bool PagingModel::UpdateGeometry(int width, int height) {
     const int64_t areaHeight = static_cast<int64_t>(height) - kMarginBottom - kMarginTop;
     const int64_t colPitch = charSpacing_ + kCellGap;
     const int64_t rowPitch = lineSpacing_ + kLineGap;
-    const int64_t newCols = std::min<int64_t>((areaWidth - charSpacing_ - kCellGap) / colPitch, kMaxCols);
+    const int64_t newCols =
+        std::min<int64_t>((areaWidth - charSpacing_ - kCellGap) / colPitch, kMaxCols);
     const int64_t newRows = std::min<int64_t>(areaHeight / rowPitch, kMaxRows);
     if (newCols == cols_ && newRows == rows_) return false;
     if (newCols < 5 || newRows < 2) return false;
@@ -509,7 +510,8 @@ PagingModel::Hit PagingModel::HitTest(int x, int y) const {
 }
 
 size_t PagingModel::HeapBytes() const {
-    size_t bytes = text_.capacity() + lines_.CapacityBytes() + CellGrid::SizeBytes() + sizeof(CellGrid);
+    size_t bytes =
+        text_.capacity() + lines_.CapacityBytes() + CellGrid::SizeBytes() + sizeof(CellGrid);
     for (const std::string& row : pageLines_) {
         // Strings longer than the small-string buffer live on the heap.
         if (row.capacity() > 15) bytes += row.capacity() + 1;

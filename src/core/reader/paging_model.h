@@ -23,7 +23,9 @@ class LineTable final {
 public:
     int32_t size() const { return static_cast<int32_t>(lines_.size()); }
     bool empty() const { return lines_.empty(); }
-    const DisplayLine& operator[](int32_t index) const { return lines_[static_cast<size_t>(index)]; }
+    const DisplayLine& operator[](int32_t index) const {
+        return lines_[static_cast<size_t>(index)];
+    }
     auto begin() const { return lines_.begin(); }
     auto end() const { return lines_.end(); }
 
@@ -34,7 +36,12 @@ public:
     int32_t FindContainingInclusive(int64_t offset) const;
 
     void Clear() { lines_.clear(); }
-    void Reserve(size_t count) { lines_.reserve(count); }
+    // Room for `count` lines; a table left far too big by a larger book
+    // before is given back first.
+    void Reserve(size_t count) {
+        if (lines_.capacity() > 2 * count + 4096) std::vector<DisplayLine>().swap(lines_);
+        lines_.reserve(count);
+    }
     void Append(int32_t start, int32_t end) { lines_.push_back({start, end}); }
     size_t CapacityBytes() const { return lines_.capacity() * sizeof(DisplayLine); }
 

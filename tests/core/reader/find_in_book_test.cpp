@@ -74,7 +74,11 @@ TEST(FindInBook, CaseOption) {
 
 TEST(FindInBook, TwoByteCharactersAreRespected) {
     // 0x41 and 0x61 here are the trails of pairs, not letters.
-    const std::string text = "\xB0\x41" "A" "\xB0\x61" "a";
+    const std::string text =
+        "\xB0\x41"
+        "A"
+        "\xB0\x61"
+        "a";
     EXPECT_EQ(FindOccurrences(text, "A", true), (Positions{2}));
     EXPECT_EQ(FindOccurrences(text, "a", false), (Positions{2, 5}));
     // A pair's trail compares exactly, even without the case option.
@@ -105,7 +109,8 @@ TEST(FindInBook, ResultTextLength) {
 // for the sixteen-at-a-time screen, against the folding walk.
 TEST(FindInBook, AgreesWithTheFoldingWalkOnRandomTexts) {
     std::mt19937 rng(777);
-    const unsigned char alphabet[] = {'a', 'A', 'b', 'B', ' ', '\n', 0x41, 0x61, 0xB0, 0xB0, 0xC4, 0xFE};
+    const unsigned char alphabet[] = {'a',  'A',  'b',  'B',  ' ',  '\n',
+                                      0x41, 0x61, 0xB0, 0xB0, 0xC4, 0xFE};
     for (int round = 0; round < 300; ++round) {
         std::string text(rng() % 600, ' ');
         for (char& ch : text) ch = static_cast<char>(alphabet[rng() % sizeof alphabet]);
@@ -114,13 +119,15 @@ TEST(FindInBook, AgreesWithTheFoldingWalkOnRandomTexts) {
             const size_t at = rng() % text.size();
             what = text.substr(at, 1 + rng() % 4);
         } else {
-            for (size_t k = 1 + rng() % 3; k > 0; --k) what += static_cast<char>(alphabet[rng() % 4]);
+            for (size_t k = 1 + rng() % 3; k > 0; --k)
+                what += static_cast<char>(alphabet[rng() % 4]);
         }
         for (char& ch : what) {
             if (rng() % 2 && ch >= 'a' && ch <= 'b') ch = static_cast<char>(ch - 32);
         }
         for (bool caseSensitive : {true, false}) {
-            ASSERT_EQ(FindOccurrences(text, what, caseSensitive), ReferenceFind(text, what, caseSensitive))
+            ASSERT_EQ(FindOccurrences(text, what, caseSensitive),
+                      ReferenceFind(text, what, caseSensitive))
                 << "round " << round << " case " << caseSensitive;
         }
     }

@@ -104,7 +104,11 @@ TEST(PagingModelSplit, CasesOfTheSplittingRule) {
         {"LF LF drops the empty line", "ab\n\ncd", 5, {{0, 2}, {4, 6}}},
         {"CR of CR LF stays in its line", "ab\r\n\r\ncd", 5, {{0, 3}, {4, 5}, {6, 8}}},
         {"pair in the last column is kept whole", "abcd\xB0\xA1", 5, {{0, 6}}},
-        {"pair in the last column then more", "abcd\xB0\xA1" "e", 5, {{0, 6}, {6, 7}}},
+        {"pair in the last column then more",
+         "abcd\xB0\xA1"
+         "e",
+         5,
+         {{0, 6}, {6, 7}}},
         {"cut at exactly cols", "abcdefghij", 5, {{0, 5}, {5, 10}}},
         {"LF right after a cut makes no line", "abcde\nfg", 5, {{0, 5}, {6, 8}}},
         {"tab counts one column", "a\tbcdef", 5, {{0, 5}, {5, 7}}},
@@ -128,8 +132,8 @@ TEST(PagingModelSplit, CasesOfTheSplittingRule) {
 // to cross the split's internal block and chunk edges, at random widths.
 TEST(PagingModelSplit, AgreesWithTheByteRuleOnRandomTexts) {
     std::mt19937 rng(12345);
-    const unsigned char alphabet[] = {'a', 'Z', '@', ' ', '\t', '\r', '\n', 0x41, 0x7E,
-                                      0x80, 0xB0, 0xA1, 0xFE, 0xFF, 0xD6, 0x0A};
+    const unsigned char alphabet[] = {'a',  'Z',  '@',  ' ',  '\t', '\r', '\n', 0x41,
+                                      0x7E, 0x80, 0xB0, 0xA1, 0xFE, 0xFF, 0xD6, 0x0A};
     for (int round = 0; round < 40; ++round) {
         const size_t length = round < 30 ? rng() % 3000 : 70000 + rng() % 40000;
         std::string text(length, ' ');
@@ -142,7 +146,8 @@ TEST(PagingModelSplit, AgreesWithTheByteRuleOnRandomTexts) {
         PagingModel model;
         Open(model, text, cols, 3);
         ASSERT_EQ(model.cols(), cols);
-        ASSERT_EQ(LinesOf(model), ReferenceSplit(text, cols)) << "round " << round << " cols " << cols;
+        ASSERT_EQ(LinesOf(model), ReferenceSplit(text, cols))
+            << "round " << round << " cols " << cols;
     }
 }
 
@@ -342,10 +347,13 @@ TEST(PagingModel, GoToOffsetBoundaries) {
 
 TEST(PagingModel, CellsKindsAndRectangles) {
     PagingModel model;
-    Open(model, std::string("a\t\xB0\xA1" "b\r\nxy"), 10, 3);
+    Open(model,
+         std::string("a\t\xB0\xA1"
+                     "b\r\nxy"),
+         10, 3);
     const CellGrid& grid = model.cellGrid();
-    const uint8_t kinds[] = {kCellSingle, kCellControl, kCellLead, kCellTrail, kCellSingle,
-                             kCellControl, kCellEmpty};
+    const uint8_t kinds[] = {kCellSingle, kCellControl, kCellLead, kCellTrail,
+                             kCellSingle, kCellControl, kCellEmpty};
     const uint8_t bytes[] = {'a', '\t', 0xB0, 0xA1, 'b', '\r', 0x20};
     for (int c = 0; c < 7; ++c) {
         EXPECT_EQ(grid.At(0, c).kind, kinds[c]) << c;
@@ -377,7 +385,9 @@ TEST(PagingModel, LoneLeadAtTheEndStaysInsideTheText) {
 TEST(PagingModel, PairInTheLastOfFiveHundredColumnsGetsItsTrailCell) {
     PagingModel model;
     model.SetSpacing(1, 1);
-    model.SetText(std::string(499, 'a') + "\xB0\xA1" "b");
+    model.SetText(std::string(499, 'a') +
+                  "\xB0\xA1"
+                  "b");
     model.UpdateGeometry(5000, 400);
     ASSERT_EQ(model.cols(), 500);
     ASSERT_EQ(model.lineTable()[0].end, 501);
@@ -396,7 +406,7 @@ TEST(PagingModel, HitTestFindsOnlyLaidOutCells) {
     const PagingModel::Hit hit = model.HitTest(67 + 5, 79);
     EXPECT_EQ(hit.row, 0);
     EXPECT_EQ(hit.col, 1);
-    EXPECT_EQ(model.HitTest(84, 60).col, 2);  // a right edge belongs to the next cell
+    EXPECT_EQ(model.HitTest(84, 60).col, 2);   // a right edge belongs to the next cell
     EXPECT_EQ(model.HitTest(55, 80).row, -1);  // the gap between rows
     EXPECT_EQ(model.HitTest(49, 50).row, -1);  // the left margin
     EXPECT_EQ(model.HitTest(55, 85).row, 1);
