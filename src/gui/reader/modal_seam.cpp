@@ -20,9 +20,13 @@ int ModalSeam::Exec(QDialog* dialog) {
     if (!g_dialogs.empty()) {
         auto handler = std::move(g_dialogs.front());
         g_dialogs.pop_front();
-        int r = handler(dialog);
-        // A handler that pressed a button has closed the dialog already.
-        if (dialog->isVisible()) dialog->done(r);
+        // Shown, though not modal, so that closing it behaves as for a user.
+        dialog->show();
+        const int r = handler(dialog);
+        // A handler that pressed a button or closed the window has ended the
+        // dialog already; its result is then the dialog's own.
+        if (!dialog->isVisible()) return dialog->result();
+        dialog->done(r);
         return r;
     }
     return dialog->exec();

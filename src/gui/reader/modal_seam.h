@@ -19,9 +19,10 @@ namespace quillon {
 // shown.
 class ModalSeam final {
 public:
-    // Runs `dialog` modally. A queued handler receives the filled dialog
-    // instead of exec(): it may type into it and click its buttons, and its
-    // return value is the dialog's result (QDialog::Accepted or Rejected).
+    // Runs `dialog` modally. A queued handler receives the filled dialog,
+    // shown but not modal, instead of exec(): it may type into it, click its
+    // buttons or close it. When it leaves the dialog open, its return value
+    // ends the dialog (QDialog::Accepted or Rejected).
     static int Exec(QDialog* dialog);
     static void QueueDialog(std::function<int(QDialog*)> handler);
 

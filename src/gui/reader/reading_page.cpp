@@ -52,7 +52,7 @@ QPushButton* MakeButton(QWidget* parent, const char* name, const QString& captio
     b->setObjectName(QLatin1String(name));
     b->setFont(UiFont(0));
     // Buttons keep their own size; the bar only places them.
-    const int w = std::max(QFontMetrics(b->font()).horizontalAdvance(caption) + 14, 40);
+    const int w = std::max(QFontMetrics(b->font()).horizontalAdvance(caption) + 10, 32);
     b->setFixedSize(w, kBarHeight);
     b->setAutoDefault(false);
     return b;
@@ -111,7 +111,7 @@ void ReadingPage::BuildButtonBar() {
     bookmarkCombo_ = new QComboBox(this);
     bookmarkCombo_->setObjectName(QStringLiteral("bookmarkCombo"));
     bookmarkCombo_->setFont(UiFont(0));
-    bookmarkCombo_->setFixedSize(150, kBarHeight);
+    bookmarkCombo_->setFixedSize(120, kBarHeight);
     bookmarkCombo_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     addBookmarkButton_ = MakeButton(this, "addBookmarkButton", QStringLiteral("增加书签"));
     deleteBookmarkButton_ = MakeButton(this, "deleteBookmarkButton", QStringLiteral("删除书签"));
@@ -126,7 +126,7 @@ void ReadingPage::BuildButtonBar() {
     pageNumberEdit_ = new QLineEdit(QStringLiteral("0"), this);
     pageNumberEdit_->setObjectName(QStringLiteral("pageNumberEdit"));
     pageNumberEdit_->setFont(UiFont(0));
-    pageNumberEdit_->setFixedSize(50, kBarHeight);
+    pageNumberEdit_->setFixedSize(44, kBarHeight);
     goButton_ = MakeButton(this, "goPageButton", QStringLiteral("翻页"));
 
     // Speech and scroll display come with their own subsystems; until then

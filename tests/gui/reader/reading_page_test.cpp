@@ -1,0 +1,337 @@
+// The reading page driven like a user does: keys, clicks, the page-number
+// field, automatic turning, full screen and the page-text window.
+#include <QComboBox>
+#include <QDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QVBoxLayout>
+
+#include "core/text/gbk_literal.h"
+#include "gui/reader/auto_turn_dialog.h"
+#include "gui/reader/page_text_dialog.h"
+#include "reader_fixture.h"
+
+using namespace quillon;
+using namespace reader_test;
+
+class ReadingPageTest final : public QObject {
+    Q_OBJECT
+
+private:
+    static QLineEdit* PageField(ReadingPage& page) {
+        return page.findChild<QLineEdit*>(QStringLiteral("pageNumberEdit"));
+    }
+    static QString Status(ReadingPage& page) {
+        return page.findChild<QLabel*>(QStringLiteral("statusLine"))->text();
+    }
+    static bool Selected(ReadingPage& page, int row, int col) {
+        return page.model().cellGrid().At(row, col).selected != 0;
+    }
+
+private Q_SLOTS:
+    void buttonBarKeepsOrderAndSpacing() {
+        ProgramHome home;
+        auto page = OpenPage(NumberedLines(100));
+        const char* order[] = {"settingsButton",   "scrollButton",   "fullScreenButton",
+                               "bookmarkCombo",    "addBookmarkButton", "deleteBookmarkButton",
+                               "speechButton",     "pageTextButton", "autoTurnButton",
+                               "findButton",       "firstPageButton", "lastPageButton",
+                               "prevPageButton",   "nextPageButton", "pageNumberEdit",
+                               "goPageButton"};
+        int x = 5;
+        for (const char* name : order) {
+            auto* w = page->findChild<QWidget*>(QLatin1String(name));
+            QVERIFY2(w, name);
+            QCOMPARE(w->pos(), QPoint(x, 4));
+            x += w->width() + 3;
+        }
+        // Later subsystems take these over; their places are already final.
+        QVERIFY(!page->findChild<QPushButton*>(QStringLiteral("speechButton"))->isEnabled());
+        QVERIFY(!page->findChild<QPushButton*>(QStringLiteral("scrollButton"))->isEnabled());
+        // Status mode: the status line spans the bottom bar.
+        auto* status = page->findChild<QLabel*>(QStringLiteral("statusLine"));
+        QCOMPARE(status->geometry(), QRect(0, kHeight - 21, kWidth, 20));
+        QVERIFY(page->findChild<QLabel*>(QStringLiteral("wordPanel"))->isHidden());
+    }
+
+    void keysTurnPagesAndPassOn() {
+        ProgramHome home;
+        auto page = OpenPage(NumberedLines(100));
+        QCOMPARE(page->model().rows(), kRows);
+        QCOMPARE(page->model().cols(), kCols);
+        QCOMPARE(PageField(*page)->text(), QStringLiteral("1"));
+
+        QTest::keyClick(page.get(), Qt::Key_PageDown);
+        QCOMPARE(page->model().topLine(), 5);
+        QTest::keyClick(page.get(), Qt::Key_Right);
+        QCOMPARE(page->model().topLine(), 10);
+        QCOMPARE(PageField(*page)->text(), QStringLiteral("3"));
+        QVERIFY(Status(*page).contains(QStringLiteral("当前第: 3页 11行")));
+        QTest::keyClick(page.get(), Qt::Key_PageUp);
+        QCOMPARE(page->model().topLine(), 5);
+        QTest::keyClick(page.get(), Qt::Key_Left);
+        QCOMPARE(page->model().topLine(), 0);
+        for (Qt::Key k : {Qt::Key_Home, Qt::Key_End, Qt::Key_Up, Qt::Key_Down}) {
+            QTest::keyClick(page.get(), k);
+            QCOMPARE(page->model().topLine(), 0);
+        }
+        // Keys reach the page before the focused child, once each: a button
+        // that ignores PageDown hands it on to the page, which must not turn
+        // twice.
+        auto* next = page->findChild<QPushButton*>(QStringLiteral("nextPageButton"));
+        QTest::keyClick(next, Qt::Key_PageDown);
+        QCOMPARE(page->model().topLine(), 5);
+
+        // In the page-number field Right turns the page and still moves the
+        // caret.
+        QLineEdit* field = PageField(*page);
+        field->setCursorPosition(0);
+        QTest::keyClick(field, Qt::Key_Right);
+        QCOMPARE(page->model().topLine(), 10);
+        QCOMPARE(field->cursorPosition(), 1);
+    }
+
+    void enterGoesToTypedPageAndEscapeClosesNothing() {
+        ProgramHome home;
+        // Inside a dialog, where Escape would normally close the window.
+        QDialog host;
+        auto* layout = new QVBoxLayout(&host);
+        auto* page = new ReadingPage(&host);
+        layout->setContentsMargins(0, 0, 0, 0);
+        layout->addWidget(page);
+        host.resize(kWidth, kHeight);
+        host.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&host));
+        page->SetText(NumberedLines(100));
+        page->UpdateGeometry();
+        QCOMPARE(page->model().rows(), kRows);
+
+        QLineEdit* field = PageField(*page);
+        field->setText(QStringLiteral("7"));
+        QTest::keyClick(field, Qt::Key_Return);
+        QCOMPARE(page->model().topLine(), 30);
+        QCOMPARE(field->text(), QStringLiteral("7"));
+        QVERIFY(host.isVisible());
+        QCOMPARE(host.result(), 0);
+
+        QTest::keyClick(field, Qt::Key_Escape);
+        QVERIFY(host.isVisible());
+        // Non-digits read as 0, the first page; beyond the end, the last.
+        field->setText(QStringLiteral("abc"));
+        QTest::keyClick(field, Qt::Key_Enter);
+        QCOMPARE(page->model().topLine(), 0);
+        field->setText(QStringLiteral("999"));
+        QTest::mouseClick(page->findChild<QPushButton*>(QStringLiteral("goPageButton")),
+                          Qt::LeftButton);
+        QCOMPARE(page->model().topLine(), 95);
+    }
+
+    void navigationButtons() {
+        ProgramHome home;
+        auto page = OpenPage(NumberedLines(100));
+        auto click = [&](const char* name) {
+            QTest::mouseClick(page->findChild<QPushButton*>(QLatin1String(name)), Qt::LeftButton);
+        };
+        click("lastPageButton");
+        QCOMPARE(page->model().topLine(), 95);
+        click("nextPageButton");
+        QCOMPARE(page->model().topLine(), 95);
+        click("prevPageButton");
+        QCOMPARE(page->model().topLine(), 90);
+        click("firstPageButton");
+        QCOMPARE(page->model().topLine(), 0);
+        // A press anywhere in the page gives the keys back to the field.
+        page->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(page.get()));
+        page->findChild<QPushButton*>(QStringLiteral("findButton"))->setFocus();
+        QTest::mouseClick(page.get(), Qt::LeftButton, {}, QPoint(5, kHeight - 5));
+        QCOMPARE(QApplication::focusWidget(), PageField(*page));
+    }
+
+    void wrappedWordIsSelectedWholeAndToggles() {
+        ProgramHome home;
+        // 17 '=' then "wor" fill the first row of 20 columns; "d" starts the
+        // second.
+        auto page = OpenPage(std::string(17, '=') + "word and 12.5x\r\n");
+        QCOMPARE(page->model().cols(), kCols);
+        QTest::mouseClick(page.get(), Qt::LeftButton, {}, CellCentre(1, 0));
+        for (int c = 17; c < 20; ++c) QVERIFY(Selected(*page, 0, c));
+        QVERIFY(Selected(*page, 1, 0));
+        QVERIFY(!Selected(*page, 0, 16));
+        QVERIFY(!Selected(*page, 1, 1));
+        // Without a dictionary the status line shows the word itself, and
+        // the bar is in word mode.
+        QCOMPARE(Status(*page), QStringLiteral(" word  "));
+        QVERIFY(page->wordMode());
+        QCOMPARE(page->findChild<QPushButton*>(QStringLiteral("wordExplainButton"))->geometry(),
+                 QRect(kWidth - 150, kHeight - 21, 150, 20));
+
+        // The second click on the same word clears the selection.
+        QTest::mouseClick(page.get(), Qt::LeftButton, {}, CellCentre(0, 18));
+        for (int c = 17; c < 20; ++c) QVERIFY(!Selected(*page, 0, c));
+        QVERIFY(!Selected(*page, 1, 0));
+
+        // A number with its decimal point: "12.5" in row 1 columns 6-9; the
+        // letter after it is not part of it.
+        QTest::mouseClick(page.get(), Qt::LeftButton, {}, CellCentre(1, 7));
+        for (int c = 6; c <= 9; ++c) QVERIFY(Selected(*page, 1, c));
+        QVERIFY(!Selected(*page, 1, 5));
+        QVERIFY(!Selected(*page, 1, 10));
+        // Other ASCII leaves the selection alone; a control cell clears it.
+        QTest::mouseClick(page.get(), Qt::LeftButton, {}, CellCentre(0, 0));
+        QVERIFY(Selected(*page, 1, 6));
+        QTest::mouseClick(page.get(), Qt::LeftButton, {}, CellCentre(1, 11));
+        QVERIFY(!Selected(*page, 1, 6));
+        // A page layout goes back to status mode.
+        QTest::keyClick(page.get(), Qt::Key_PageDown);
+        QVERIFY(!page->wordMode());
+    }
+
+    void twoByteCharactersAndDoubleClick() {
+        ProgramHome home;
+        auto page = OpenPage(Gbk("甲乙丙") + "\r\n" + Gbk("丁戊") + "\r\n");
+        // A click on the trail byte selects both bytes of the character.
+        QTest::mouseClick(page.get(), Qt::LeftButton, {}, CellCentre(0, 3));
+        QVERIFY(Selected(*page, 0, 2));
+        QVERIFY(Selected(*page, 0, 3));
+        QVERIFY(!Selected(*page, 0, 1));
+        QVERIFY(!Selected(*page, 0, 4));
+        QTest::mouseClick(page.get(), Qt::LeftButton, {}, CellCentre(0, 2));
+        QVERIFY(!Selected(*page, 0, 2));
+        QVERIFY(!Selected(*page, 0, 3));
+
+        QTest::mouseDClick(page.get(), Qt::LeftButton, {}, CellCentre(1, 1));
+        for (int c = 0; c <= kCols; ++c) QVERIFY(Selected(*page, 1, c));
+        QVERIFY(!Selected(*page, 0, 0));
+    }
+
+    void autoTurnTimerTurnsAndNegativeStopsIt() {
+        ProgramHome home;
+        auto page = OpenPage(NumberedLines(100));
+        ModalSeam::QueueDialog([](QDialog* d) {
+            auto* field = d->findChild<QLineEdit*>(QStringLiteral("autoTurnSecondsEdit"));
+            if (field->text() != QStringLiteral("0")) return int(QDialog::Rejected);
+            field->setText(QStringLiteral("1"));
+            QTest::mouseClick(d->findChild<QPushButton*>(QStringLiteral("startAutoTurnButton")),
+                              Qt::LeftButton);
+            return d->result();
+        });
+        QTest::mouseClick(page->findChild<QPushButton*>(QStringLiteral("autoTurnButton")),
+                          Qt::LeftButton);
+        QCOMPARE(page->autoTurnSeconds(), 1);
+        QVERIFY(page->autoTurnTimer().isActive());
+        QCOMPARE(page->autoTurnTimer().interval(), 1000);
+        QTRY_VERIFY_WITH_TIMEOUT(page->model().topLine() >= 10, 4000);
+
+        QString shown;
+        ModalSeam::QueueDialog([&](QDialog* d) {
+            auto* field = d->findChild<QLineEdit*>(QStringLiteral("autoTurnSecondsEdit"));
+            shown = field->text();
+            field->setText(QStringLiteral("-5"));
+            QTest::mouseClick(d->findChild<QPushButton*>(QStringLiteral("startAutoTurnButton")),
+                              Qt::LeftButton);
+            return d->result();
+        });
+        page->OpenAutoTurnDialog();
+        QCOMPARE(shown, QStringLiteral("1"));
+        QCOMPARE(page->autoTurnSeconds(), -5);
+        QVERIFY(!page->autoTurnTimer().isActive());
+        const int top = page->model().topLine();
+        QTest::qWait(1300);
+        QCOMPARE(page->model().topLine(), top);
+
+        // A negative interval shows as 0; cancelling (here: closing) stores 0.
+        ModalSeam::QueueDialog([&](QDialog* d) {
+            shown = d->findChild<QLineEdit*>(QStringLiteral("autoTurnSecondsEdit"))->text();
+            d->findChild<QLineEdit*>(QStringLiteral("autoTurnSecondsEdit"))->setText(QStringLiteral("9"));
+            d->close();
+            return d->result();
+        });
+        page->OpenAutoTurnDialog();
+        QCOMPARE(shown, QStringLiteral("0"));
+        QCOMPARE(page->autoTurnSeconds(), 0);
+        QVERIFY(!page->autoTurnTimer().isActive());
+    }
+
+    void fullScreenCaptionFollowsTheFrame() {
+        ProgramHome home;
+        auto page = OpenPage(NumberedLines(10));
+        auto* button = page->findChild<QPushButton*>(QStringLiteral("fullScreenButton"));
+        QSignalSpy spy(page.get(), &ReadingPage::fullScreenRequested);
+        bool frameFull = false;
+        page->SetFullScreenQuery([&] { return frameFull; });
+        QTest::mouseClick(button, Qt::LeftButton);
+        QCOMPARE(button->text(), QStringLiteral("正常显示"));
+        QCOMPARE(spy.count(), 1);
+        QCOMPARE(spy.at(0).at(0).toBool(), true);
+        // The frame refused: the next layout shows what the frame is.
+        page->Relayout();
+        QCOMPARE(button->text(), QStringLiteral("全屏显示"));
+        frameFull = true;
+        page->Relayout();
+        QCOMPARE(button->text(), QStringLiteral("正常显示"));
+        QTest::mouseClick(button, Qt::LeftButton);
+        QCOMPARE(button->text(), QStringLiteral("全屏显示"));
+        QCOMPARE(spy.at(1).at(0).toBool(), false);
+    }
+
+    void pageTextWindowShowsTheRows() {
+        ProgramHome home;
+        auto page = OpenPage(NumberedLines(3) + Gbk("中文行") + "\r\n");
+        QString shown;
+        bool resizable = false;
+        ModalSeam::QueueDialog([&](QDialog* d) {
+            auto* edit = d->findChild<QPlainTextEdit*>(QStringLiteral("pageTextEdit"));
+            shown = edit->toPlainText();
+            resizable = d->isSizeGripEnabled() && edit->isReadOnly();
+            return int(QDialog::Rejected);
+        });
+        QTest::mouseClick(page->findChild<QPushButton*>(QStringLiteral("pageTextButton")),
+                          Qt::LeftButton);
+        QCOMPARE(shown, QStringLiteral("line 0001\nline 0002\nline 0003\n中文行\n\n"));
+        QVERIFY(resizable);
+        QCOMPARE(page->model().topLine(), 0);
+    }
+
+    void resizeBurstResplitsOnceAndKeepsTheTopByte() {
+        ProgramHome home;
+        auto page = OpenPage(NumberedLines(100));
+        QTest::keyClick(page.get(), Qt::Key_PageDown);
+        QTest::keyClick(page.get(), Qt::Key_PageDown);
+        QTest::keyClick(page.get(), Qt::Key_PageDown);  // line 16 at the top
+        const int32_t topByte = page->model().topOffset();
+        for (int h = kHeight; h <= kHeight + 41 * 5; h += 7) page->resize(kWidth, h);
+        page->resize(kWidth, 65 + 41 * 8);
+        // Still the old split while the burst goes on.
+        QCOMPARE(page->model().rows(), kRows);
+        QTRY_COMPARE(page->model().rows(), 8);
+        // Line 16 is on the page of lines 9-16.
+        QCOMPARE(page->model().topLine(), 8);
+        const auto& line = page->model().lineTable()[page->model().topLine() + 7];
+        QCOMPARE(line.start, topByte);
+        // The status line follows the bottom at once.
+        QCOMPARE(page->findChild<QLabel*>(QStringLiteral("statusLine"))->y(),
+                 page->height() - 21);
+    }
+
+    void tagFileGivesAdHeightAndTopUrl() {
+        ProgramHome home;
+        {
+            ReadingPage page;
+            QCOMPARE(page.adHeight(), 10);
+            QVERIFY(page.topUrl().empty());
+        }
+        QVERIFY(WriteWholeFile(home.Path("data/main.htm"),
+                               "[AD_HEIGHT2]\r\n// height\r\n45\r\n[NOVEL_TOP_URL2]\r\n"
+                               "http://127.0.0.1/top.htm\r\n"));
+        ReadingPage page;
+        QCOMPARE(page.adHeight(), 45);
+        QCOMPARE(QString::fromStdString(page.topUrl()), QStringLiteral("http://127.0.0.1/top.htm"));
+    }
+};
+
+QTEST_MAIN(ReadingPageTest)
+#include "reading_page_test.moc"
