@@ -15,13 +15,11 @@ bool g_pickerTestMode = false;
 std::deque<QString> g_pickerAnswers;
 
 std::function<bool(const QUrl&)>& DesktopOpener() {
-    static std::function<bool(const QUrl&)> opener = [](const QUrl& url) {
-        return QDesktopServices::openUrl(url);
-    };
+    static std::function<bool(const QUrl&)> opener;
     return opener;
 }
 std::function<int(QDialog&)>& ModalRunner() {
-    static std::function<int(QDialog&)> runner = [](QDialog& dialog) { return dialog.exec(); };
+    static std::function<int(QDialog&)> runner;
     return runner;
 }
 }  // namespace
@@ -47,7 +45,10 @@ QString FolderPicker::Choose(QWidget* parent, const QString& title, const QStrin
     return chosen;
 }
 
-bool OpenWithDesktop(const QUrl& url) { return DesktopOpener()(url); }
+bool OpenWithDesktop(const QUrl& url) {
+    auto& opener = DesktopOpener();
+    return opener ? opener(url) : QDesktopServices::openUrl(url);
+}
 
 void SetDesktopOpener(std::function<bool(const QUrl&)> opener) { DesktopOpener() = std::move(opener); }
 
@@ -55,7 +56,10 @@ void SetDesktopOpener(std::function<bool(const QUrl&)> opener) { DesktopOpener()
 
 namespace quillon {
 
-int RunModal(QDialog& dialog) { return ModalRunner()(dialog); }
+int RunModal(QDialog& dialog) {
+    auto& runner = ModalRunner();
+    return runner ? runner(dialog) : dialog.exec();
+}
 
 void SetModalRunner(std::function<int(QDialog&)> runner) { ModalRunner() = std::move(runner); }
 

@@ -26,12 +26,14 @@ public:
 };
 
 // Hands an address or a folder to the desktop's default handler (browser,
-// file manager). Tests replace the handler to see what would be opened.
+// file manager). Tests replace the handler to see what would be opened;
+// an empty handler restores the desktop's.
 bool OpenWithDesktop(const QUrl& url);
 void SetDesktopOpener(std::function<bool(const QUrl&)> opener);
 
 // Runs a modal dialog (default: QDialog::exec) and returns its result. Tests
-// install a runner that works the dialog's controls instead.
+// install a runner that works the dialog's controls instead; an empty one
+// restores exec.
 int RunModal(QDialog& dialog);
 void SetModalRunner(std::function<int(QDialog&)> runner);
 
