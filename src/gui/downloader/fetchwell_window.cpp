@@ -204,6 +204,7 @@ void FetchwellWindow::BuildWidgets() {
     progress_->setRange(0, 1);
     progress_->setValue(0);
     progress_->setFormat(QStringLiteral("%v/%m"));
+    progress_->setTextVisible(false);  // no "0/1" before the first download
     statusRow->addWidget(progress_);
     statusEdit_ = MakeField("statusEdit", this);
     statusRow->addWidget(statusEdit_, 1);
@@ -291,6 +292,7 @@ void FetchwellWindow::StartDownload() {
     rowsFinished_ = 0;
     progress_->setRange(0, total);
     progress_->setValue(0);
+    progress_->setTextVisible(true);
     downloadButton_->setEnabled(false);
     stopButton_->setEnabled(true);
     downloadRun_ = std::make_unique<DownloadRun>(this, list_->generation());
