@@ -56,13 +56,16 @@ std::string NormaliseBrowseFolder(std::string_view text, size_t limit) {
 std::vector<FolderEntry> ListLocalFolder(const std::string& folder, std::string_view shownExtensions,
                                          const std::atomic<bool>* cancel) {
     std::vector<FolderEntry> rows;
-    DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
+    // The path box may have cut the trailing '/' off a very long folder.
+    std::string base = folder;
+    if (!base.empty() && base.back() != '/') base.push_back('/');
+    DIR* dir = opendir(base.empty() ? "." : base.c_str());
     if (!dir) return rows;
     while (const dirent* d = readdir(dir)) {
         if (cancel && cancel->load(std::memory_order_relaxed)) break;
         FolderEntry e;
         e.name = d->d_name;
-        e.path = folder + e.name;
+        e.path = base + e.name;
         struct stat st {};
         // stat follows links, so a link to a folder opens as a folder; a
         // dangling link is skipped like a file that vanished meanwhile.

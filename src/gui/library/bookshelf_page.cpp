@@ -121,13 +121,13 @@ void BookshelfPage::BuildWidgets() {
     searchBox_->setFont(UiFont(3));
     auto* searchButton = MakeButton(this, QStringLiteral("搜索"), "searchButton");
 
-    auto* addButton = MakeButton(this, QStringLiteral("加入书籍"), "addBookButton");
-    auto* importButton = MakeButton(this, QStringLiteral("导入文本"), "importTextButton");
-    auto* readButton = MakeButton(this, QStringLiteral("阅读小说"), "readButton");
-    auto* renameButton = MakeButton(this, QStringLiteral("书籍更名"), "renameButton");
-    auto* deleteButton = MakeButton(this, QStringLiteral("删除书籍"), "deleteButton");
-    auto* editButton = MakeButton(this, QStringLiteral("编辑书籍"), "editButton");
-    auto* downloadButton = MakeButton(this, QStringLiteral("小说下载"), "downloadButton");
+    auto* addButton = MakeButton(this, QStringLiteral("加入书籍"), "addBookCommand");
+    auto* importButton = MakeButton(this, QStringLiteral("导入文本"), "importCommand");
+    auto* readButton = MakeButton(this, QStringLiteral("阅读小说"), "readCommand");
+    auto* renameButton = MakeButton(this, QStringLiteral("书籍更名"), "renameCommand");
+    auto* deleteButton = MakeButton(this, QStringLiteral("删除书籍"), "deleteCommand");
+    auto* editButton = MakeButton(this, QStringLiteral("编辑书籍"), "editCommand");
+    auto* downloadButton = MakeButton(this, QStringLiteral("小说下载"), "downloadCommand");
 
     bookModel_ = new FileListModel(this);
     localModel_ = new FileListModel(this);
@@ -143,7 +143,7 @@ void BookshelfPage::BuildWidgets() {
     pathBox_ = new QLineEdit(this);
     pathBox_->setObjectName(QStringLiteral("pathEdit"));
     pathBox_->setFont(UiFont(4));
-    auto* browseButton = MakeButton(this, QStringLiteral("浏览目录"), "browseButton");
+    auto* browseButton = MakeButton(this, QStringLiteral("浏览目录"), "browseCommand");
 
     auto* searchRow = new QHBoxLayout;
     searchRow->addWidget(engines_);
@@ -485,7 +485,7 @@ void BookshelfPage::EditSelected() {
         return;
     }
     if (row->isFolder) return;
-    QString file = FromUtf8(GetProgramFolder() + "book/" + row->fileName);
+    QString file = FromUtf8(row->path);
     QStringList command = QProcess::splitCommand(qEnvironmentVariable("VISUAL"));
     if (!command.isEmpty()) {
         QString program = command.takeFirst();
