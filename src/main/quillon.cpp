@@ -1,8 +1,8 @@
 #include <QApplication>
 
 #include "gui/app/application.h"
-#include "gui/app/plain_main_window.h"
 #include "gui/app/web_engine_setup.h"
+#include "gui/shell/main_frame.h"
 
 int main(int argc, char** argv) {
     quillon::PrepareWebEngine();
@@ -10,8 +10,10 @@ int main(int argc, char** argv) {
     quillon::StartApplication();
     int rc = 0;
     {
-        quillon::PlainMainWindow window;
-        window.show();
+        // The frame saves its placement when destroyed, before the exit
+        // clean-up below runs.
+        quillon::CMainFrame frame;
+        frame.show();
         rc = app.exec();
     }
     quillon::ExitApplication();
