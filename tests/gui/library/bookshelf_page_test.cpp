@@ -20,6 +20,7 @@
 #include <QUrl>
 
 #include "core/config/window_config.h"
+#include "core/library/book_formatter.h"
 #include "core/library/book_store.h"
 #include "core/library/folder_listing.h"
 #include "gui/library/add_book_dialog.h"
@@ -559,6 +560,14 @@ private Q_SLOTS:
         QCOMPARE(refreshed.count(), 1);
         QCOMPARE(page->localModel()->RowCount(), 3);
         QVERIFY(FindRow(page->localModel(), QStringLiteral("[文件]only.txt")) >= 0);
+    }
+
+    void shippedDemoBookIsInTheFormattedLayout() {
+        std::string text;
+        QVERIFY(ReadWholeFile(std::string(QUILLON_TEST_DATA) + "/../../book/道德经选读.txt", text));
+        QVERIFY(text.size() > 1000);
+        QCOMPARE(QByteArray::fromStdString(FormatBookText(text)), QByteArray::fromStdString(text));
+        QVERIFY(text.find(Gbk("    第十章\r\n")) != std::string::npos);
     }
 
     void droppedTextFilesAreAdded() {
