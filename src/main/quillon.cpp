@@ -2,12 +2,14 @@
 
 #include "gui/app/application.h"
 #include "gui/app/web_engine_setup.h"
+#include "gui/library/bookshelf_panel.h"
 #include "gui/shell/main_frame.h"
 
 int main(int argc, char** argv) {
     quillon::PrepareWebEngine();
     QApplication app(argc, argv);
     quillon::StartApplication();
+    quillon::RegisterBookshelfPanel();
     int rc = 0;
     {
         // The frame saves its placement when destroyed, before the exit
