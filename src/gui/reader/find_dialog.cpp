@@ -42,6 +42,7 @@ FindDialog::FindDialog(const std::string& bookText, std::function<void(std::stri
     list_->setColumnWidth(0, 80);
     list_->setColumnWidth(1, 80);
     list_->setColumnWidth(2, 200);
+    list_->header()->setStretchLastSection(false);
     grid->addWidget(list_, 2, 0, 1, 3);
     resize(420, 360);
 
