@@ -153,18 +153,15 @@ void BookshelfPage::BuildWidgets() {
     auto* commands = new QGridLayout;
     commands->addWidget(readButton, 0, 0);
     commands->addWidget(addButton, 0, 1);
-    commands->addWidget(importButton, 1, 0);
-    commands->addWidget(renameButton, 1, 1);
-    commands->addWidget(deleteButton, 2, 0);
-    commands->addWidget(editButton, 2, 1);
-    commands->addWidget(downloadButton, 3, 0, 1, 2);
-    auto* commandColumn = new QVBoxLayout;
-    commandColumn->addLayout(commands);
-    commandColumn->addStretch(1);
+    commands->addWidget(importButton, 0, 2);
+    commands->addWidget(renameButton, 0, 3);
+    commands->addWidget(deleteButton, 1, 0);
+    commands->addWidget(editButton, 1, 1);
+    commands->addWidget(downloadButton, 1, 2, 1, 2);
 
-    auto* top = new QHBoxLayout;
-    top->addWidget(welcome_, 0, Qt::AlignTop);
-    top->addLayout(commandColumn, 1);
+    auto* top = new QVBoxLayout;
+    top->addWidget(welcome_, 0, Qt::AlignHCenter);
+    top->addLayout(commands);
 
     auto* shelfBox = new QWidget(this);
     auto* shelfLayout = new QVBoxLayout(shelfBox);
@@ -264,11 +261,11 @@ void BookshelfPage::ReadWelcomeSize() {
 void BookshelfPage::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     // The welcome area keeps its configured size while the page is large
-    // enough, but never takes more than a third of the height or crowds the
-    // command buttons out, so both lists stay usable in a small window.
+    // enough, but never takes more than a quarter of the height or the
+    // page's width, so both lists stay usable in a small window.
     if (welcomeSize_.isEmpty()) return;
-    int w = qMin(welcomeSize_.width(), qMax(120, width() - 260));
-    int h = qMin(welcomeSize_.height(), qMax(60, height() / 3));
+    int w = qMin(welcomeSize_.width(), qMax(120, width() - 12));
+    int h = qMin(welcomeSize_.height(), qMax(60, height() / 4));
     welcome_->setFixedSize(w, h);
 }
 
@@ -278,7 +275,7 @@ void BookshelfPage::UpdateWelcomeText() {
         const ShelfRow* row = bookModel_->Row(i);
         if (row && !row->isFolder) ++books;
     }
-    welcome_->setText(QStringLiteral("<p style='font-size:18px'><b>欢迎使用 Quillon 阅读器</b></p>"
+    welcome_->setText(QStringLiteral("<p style='font-size:15px'><b>欢迎使用 Quillon 阅读器</b></p>"
                                      "<p>书架上共有 %1 本书。</p>"
                                      "<p>双击书籍，或点击“阅读文件”，开始阅读。<br>"
                                      "把 txt 文件拖到书籍列表上，就能加入书架。</p>")

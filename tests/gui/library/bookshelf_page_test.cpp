@@ -547,6 +547,7 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(refreshed.count() == 1, 20000);
         ticker.stop();
         QCOMPARE(page->localModel()->RowCount(), 20002);
+        qInfo("longest pause of the interface thread: %lld ms", longest);
         QVERIFY2(longest < 400, qPrintable(QString::number(longest)));
 
         // Three requests in a row: only the last one's rows are applied.
