@@ -4,12 +4,14 @@
 #include "gui/app/web_engine_setup.h"
 #include "gui/library/bookshelf_panel.h"
 #include "gui/shell/main_frame.h"
+#include "gui/shell/reading_panel.h"
 
 int main(int argc, char** argv) {
     quillon::PrepareWebEngine();
     QApplication app(argc, argv);
     quillon::StartApplication();
     quillon::RegisterBookshelfPanel();
+    quillon::RegisterReadingPanel();
     int rc = 0;
     {
         // The frame saves its placement when destroyed, before the exit
