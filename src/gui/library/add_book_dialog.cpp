@@ -95,6 +95,9 @@ AddBookDialog::AddBookDialog(const QString& presetSource, bool lockSource, const
     if (!presetSource.isEmpty()) {
         source_->setText(presetSource);
         source_->setEnabled(!lockSource);
+        // A locked source is the imported text: picking another file would
+        // add something else than the user just typed.
+        oneButton->setEnabled(!lockSource);
     }
     if (!presetName.isEmpty()) name_->setText(presetName);
 

@@ -46,6 +46,8 @@ private Q_SLOTS:
         auto* source = Child<QLineEdit>(&preset, "sourceEdit");
         QCOMPARE(source->text(), QStringLiteral("/x/data/tmp.txt"));
         QVERIFY(!source->isEnabled());
+        QVERIFY(!Child<QPushButton>(&preset, "addOneFileButton")->isEnabled());
+        QVERIFY(Child<QPushButton>(&plain, "addOneFileButton")->isEnabled());
         QVERIFY(Child<QCheckBox>(&preset, "formatCheck")->isChecked());
         QCOMPARE(SuggestedBookName(QStringLiteral("/a/b/三国演义.TXT")), QStringLiteral("三国演义"));
     }
