@@ -286,9 +286,17 @@ private slots:
         QVERIFY(open->geometry().left() > frame->addressEdit()->geometry().right());
         QCOMPARE(open->toolTip(), QStringLiteral("打开网页"));
 
+        // The address box keeps its editing keys.
+        QLineEdit* edit = frame->addressEdit();
+        edit->setText(QStringLiteral("http://127.0.0.1:9/typed"));
+        QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+        QCOMPARE(edit->selectedText(), edit->text());
+        QTest::keyClick(edit, Qt::Key_X, Qt::ControlModifier);
+        QVERIFY(edit->text().isEmpty());
+        QTest::keyClick(edit, Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(edit->text(), QStringLiteral("http://127.0.0.1:9/typed"));
         // Enter in the address box opens the typed address as the current tab.
-        frame->addressEdit()->setText(QStringLiteral("http://127.0.0.1:9/typed"));
-        QTest::keyClick(frame->addressEdit(), Qt::Key_Return);
+        QTest::keyClick(edit, Qt::Key_Return);
         QCOMPARE(frame->CurrentPage()->browser()->url(), QUrl(QStringLiteral("http://127.0.0.1:9/typed")));
         QCOMPARE(frame->tabStrip()->model().current(), 1);
 
