@@ -41,6 +41,24 @@ size_t FindFolded(std::string_view hay, std::string_view needle, size_t from = 0
     return std::string_view::npos;
 }
 
+// True when some '<' is followed by blanks and then `name` (ASCII case
+// ignored) ending at a blank, '>' or the end: the only way NextTag can return
+// that name.
+bool MayHoldTag(const std::string& text, std::string_view name) {
+    const size_t n = text.size();
+    for (size_t lt = FindByte(text, '<', 0); lt < n; lt = FindByte(text, '<', lt + 1)) {
+        size_t p = lt + 1;
+        while (p < n && IsBlank(text[p])) ++p;
+        if (n - p < name.size()) continue;
+        size_t k = 0;
+        while (k < name.size() && AsciiLower(text[p + k]) == name[k]) ++k;
+        if (k < name.size()) continue;
+        size_t after = p + k;
+        if (after == n || IsBlank(text[after]) || text[after] == '>') return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 void HtmlPageParser::SetText(std::string text) {
@@ -71,29 +89,65 @@ void HtmlPageParser::SkipTagRest() {
 }
 
 void HtmlPageParser::RemoveComments(std::string& text) {
-    // Searching the text itself equals searching a lower-cased copy: none of
-    // the markers contains a letter. A cut can only create a new "!--" across
-    // its seam, so the search resumes two bytes before it instead of at 0.
-    size_t from = 0;
+    // The rule cuts a piece and searches the edited text again from its
+    // start. Done literally, every cut moves the whole rest of the page; here
+    // the kept bytes are gathered in `out` instead, and the edited text is
+    // `out` followed by text[i..]. Searching the text itself equals searching
+    // a lower-cased copy: none of the markers contains a letter.
+    if (text.find("!--") == std::string::npos) return;
+    std::string out;
+    out.reserve(text.size());
+    size_t i = 0;
     for (;;) {
-        size_t mark = text.find("!--", from);
-        if (mark == std::string::npos) return;
+        // A cut can join "!-" or "!" of the kept bytes with "-" or "--" of
+        // the rest into a new marker; that one comes first.
+        size_t markInOut = std::string::npos;  // index in out when it starts there
+        size_t mark = std::string::npos;       // index in text otherwise
+        const size_t o = out.size();
+        if (o >= 2 && out[o - 2] == '!' && out[o - 1] == '-' && i < text.size() && text[i] == '-') {
+            markInOut = o - 2;
+        } else if (o >= 1 && out[o - 1] == '!' && text.compare(i, 2, "--") == 0) {
+            markInOut = o - 1;
+        } else {
+            mark = text.find("!--", i);
+            if (mark == std::string::npos) break;
+        }
+        // The nearest '<' before the marker, first in the rest, then in out.
+        bool startInOut = true;
         size_t start = 0;
-        if (mark > 0) {
-            size_t lt = text.rfind('<', mark - 1);
+        if (markInOut == std::string::npos) {
+            size_t lt = mark > i ? text.rfind('<', mark - 1) : std::string::npos;
+            if (lt != std::string::npos && lt >= i) {
+                startInOut = false;
+                start = lt;
+            }
+        }
+        if (startInOut) {
+            size_t before = markInOut == std::string::npos ? o : markInOut;
+            size_t lt = before > 0 ? out.rfind('<', before - 1) : std::string::npos;
             start = lt == std::string::npos ? 0 : lt;
         }
-        size_t dashes = text.find("--", mark + 3);
-        if (dashes == std::string::npos) return;
+        // "--" from the byte after the marker: always in the rest.
+        size_t afterMark = markInOut == std::string::npos ? mark + 3 : i + (3 - (o - markInOut));
+        size_t dashes = text.find("--", afterMark);
+        if (dashes == std::string::npos) break;
         size_t end = FindByte(text, '>', dashes + 2);
-        size_t cutEnd = end < text.size() ? end + 1 : end;
-        text.erase(start, cutEnd - start);
-        from = start >= 2 ? start - 2 : 0;
+        if (startInOut) {
+            out.resize(start);
+        } else {
+            out.append(text, i, start - i);
+        }
+        i = end < text.size() ? end + 1 : end;
     }
+    out.append(text, i, std::string::npos);
+    text.swap(out);
 }
 
 void HtmlPageParser::RemoveElements(std::string& text, std::string_view openName,
                                     std::string_view closeName) {
+    // Most chapter pages lack most of the five elements; a page without any
+    // '<' + blanks + the name cannot have one, and that is cheap to see.
+    if (!MayHoldTag(text, openName)) return;
     HtmlPageParser scanner;
     scanner.SetText(std::move(text));
     std::string name;

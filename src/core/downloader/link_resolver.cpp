@@ -63,43 +63,38 @@ int TagAttributes::Get(std::string_view name, std::string& value) const {
 }
 
 void SplitUrlPath(std::string_view url, std::vector<std::string>& segments, int& count) {
-    const int capacity = count;
-    segments.assign(static_cast<size_t>(capacity > 0 ? capacity : 0), std::string());
-    if (capacity <= 0) {
-        count = 0;
-        return;
-    }
+    const size_t capacity = count > 0 ? static_cast<size_t>(count) : 0;
+    segments.clear();
+    count = 0;
+    if (capacity == 0) return;
     // The host starts right after the scheme; searching from its second byte
     // keeps "http://" (and "https://") and a one-byte host together.
     size_t scheme = HttpSchemeLength(url);
     size_t from = (scheme ? scheme : 7) + 1;
     size_t slash = url.size() > from ? url.find('/', from) : std::string_view::npos;
     if (slash == std::string_view::npos) {
-        segments[0].assign(url);
+        segments.emplace_back(url);
         count = 1;
-        segments.resize(1);
         return;
     }
-    segments[0].assign(url.substr(0, slash));
+    segments.emplace_back(url.substr(0, slash));
     std::string_view rest = url.substr(slash + 1);
-    int i = 1;
-    while (i < capacity) {
+    while (segments.size() < capacity) {
         size_t next = rest.find('/');
         if (next == std::string_view::npos) {
-            segments[i++].assign(rest);
+            segments.emplace_back(rest);
             break;
         }
         std::string_view piece = rest.substr(0, next);
         rest.remove_prefix(next + 1);
         if (piece.empty() || piece == ".") continue;
         if (piece == "..") {
-            if (i > 1) --i;
+            if (segments.size() > 1) segments.pop_back();
             continue;
         }
-        segments[i++].assign(piece);
+        segments.emplace_back(piece);
     }
-    count = i;
-    segments.resize(static_cast<size_t>(i));
+    count = static_cast<int>(segments.size());
 }
 
 int ResolveLink(std::string_view href, std::string_view pageUrl, std::string& url) {

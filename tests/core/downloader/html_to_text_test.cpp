@@ -175,6 +175,36 @@ TEST(HtmlToTextTest, ElementRemovalMatchesAFullRescanAfterEveryCut) {
     }
 }
 
+// RemoveComments as the rule is stated: cut, then search again from 0.
+void RemoveCommentsRescanning(std::string& text) {
+    for (;;) {
+        size_t mark = text.find("!--");
+        if (mark == std::string::npos) return;
+        size_t lt = mark > 0 ? text.rfind('<', mark - 1) : std::string::npos;
+        size_t start = lt == std::string::npos ? 0 : lt;
+        size_t dashes = text.find("--", mark + 3);
+        if (dashes == std::string::npos) return;
+        size_t end = text.find('>', dashes + 2);
+        text.erase(start, end == std::string::npos ? std::string::npos : end - start + 1);
+    }
+}
+
+TEST(HtmlToTextTest, CommentRemovalMatchesAFullRescanAfterEveryCut) {
+    const std::vector<std::string> pieces = {"<!--", "-->", "!", "-", "--", "<", ">", "a", " ",
+                                             "<p>", "!-", "<!", "->"};
+    std::mt19937 rng(777);
+    for (int round = 0; round < 5000; ++round) {
+        std::string page;
+        int n = 1 + static_cast<int>(rng() % 16);
+        for (int i = 0; i < n; ++i) page += pieces[rng() % pieces.size()];
+        std::string expected = page;
+        RemoveCommentsRescanning(expected);
+        std::string got = page;
+        HtmlPageParser::RemoveComments(got);
+        ASSERT_EQ(got, expected) << "page: " << page;
+    }
+}
+
 TEST(PageCharsetTest, DeclaredUtf8AndBig5BecomeGbk) {
     const std::string utf8Page =
         "<meta charset=utf-8><body>\xE7\xAC\xAC\xE4\xB8\x80\xE7\xAB\xA0</body>";  // 第一章
