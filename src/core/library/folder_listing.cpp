@@ -1,5 +1,7 @@
 #include "core/library/folder_listing.h"
 
+#include <algorithm>
+
 #include <dirent.h>
 #include <sys/stat.h>
 
@@ -77,6 +79,18 @@ std::vector<FolderEntry> ListLocalFolder(const std::string& folder, std::string_
         rows.push_back(std::move(e));
     }
     closedir(dir);
+    // The file system's order is arbitrary on Linux; a browser of folders
+    // reads best with the two dot rows first, then folders, then files,
+    // each by name.
+    auto rank = [](const FolderEntry& e) {
+        if (e.name == ".") return 0;
+        if (e.name == "..") return 1;
+        return e.isFolder ? 2 : 3;
+    };
+    std::sort(rows.begin(), rows.end(), [&](const FolderEntry& a, const FolderEntry& b) {
+        int ra = rank(a), rb = rank(b);
+        return ra != rb ? ra < rb : a.name < b.name;
+    });
     return rows;
 }
 

@@ -42,9 +42,9 @@ bool IsShownFile(std::string_view name, std::string_view shownExtensions);
 inline constexpr size_t kBrowseFolderLimit = 490;
 std::string NormaliseBrowseFolder(std::string_view text, size_t limit = kBrowseFolderLimit);
 
-// Every entry of `folder` (which ends in '/'), in the file system's order:
-// folders as folder rows, the entries "." and ".." included; files that
-// IsShownFile admits. An unreadable folder gives no rows. `cancel`, when set
+// Every entry of `folder` (which ends in '/'): folders as folder rows, the
+// entries "." and ".." included; files that IsShownFile admits. The dot
+// rows come first, then folders, then files, each group by name. An unreadable folder gives no rows. `cancel`, when set
 // by another thread, ends the listing early (the rows so far are returned).
 std::vector<FolderEntry> ListLocalFolder(const std::string& folder, std::string_view shownExtensions,
                                          const std::atomic<bool>* cancel = nullptr);

@@ -336,11 +336,10 @@ private Q_SLOTS:
         FileListModel* m = page->localModel();
         QStringList names;
         for (int r = 0; r < m->RowCount(); ++r) names << Cell(m, r, ShelfRow::Name);
-        names.sort();
-        QCOMPARE(names, (QStringList{QStringLiteral("[文件]README"), QStringLiteral("[文件]a.txt"),
-                                     QStringLiteral("[文件]c.htm"), QStringLiteral("[文件]d.jpg"),
-                                     QStringLiteral("[文件]f.TXT"), QStringLiteral("[目录]."),
-                                     QStringLiteral("[目录].."), QStringLiteral("[目录]sub")}));
+        QCOMPARE(names, (QStringList{QStringLiteral("[目录]."), QStringLiteral("[目录].."),
+                                     QStringLiteral("[目录]sub"), QStringLiteral("[文件]README"),
+                                     QStringLiteral("[文件]a.txt"), QStringLiteral("[文件]c.htm"),
+                                     QStringLiteral("[文件]d.jpg"), QStringLiteral("[文件]f.TXT")}));
         QCOMPARE(Cell(m, FindRow(m, QStringLiteral("[目录]sub")), ShelfRow::Action), QStringLiteral("打开目录"));
         QCOMPARE(Cell(m, FindRow(m, QStringLiteral("[文件]d.jpg")), ShelfRow::Type), QStringLiteral("JPG文件"));
 
