@@ -282,8 +282,13 @@ void ReadingPage::DrawPage() {
 
 QImage ReadingPage::RenderToImage() {
     const QSize client = size();
-    if (surface_.size() != client) {
-        surface_ = QImage(client, QImage::Format_RGB32);
+    // Drawn at the screen's own resolution, so text stays sharp on a
+    // scaled display.
+    const qreal dpr = std::max<qreal>(1.0, devicePixelRatioF());
+    const QSize pixels = (QSizeF(client) * dpr).toSize();
+    if (surface_.size() != pixels) {
+        surface_ = QImage(pixels, QImage::Format_RGB32);
+        surface_.setDevicePixelRatio(dpr);
         surfaceDirty_ = true;
     }
     if (surfaceDirty_) {
@@ -301,7 +306,11 @@ void ReadingPage::paintEvent(QPaintEvent*) {
     const QRect band = PageBand(size());
     p.fillRect(QRect(0, 0, width(), band.top()), kPageBackground);
     p.fillRect(QRect(0, band.bottom() + 1, width(), height() - band.bottom() - 1), kPageBackground);
-    p.drawImage(band.topLeft(), surface_, band);
+    // Only the band is copied: the button bar and the status line are
+    // children that paint themselves.
+    const qreal dpr = surface_.devicePixelRatio();
+    p.drawImage(QRectF(band), surface_,
+                QRectF(band.x() * dpr, band.y() * dpr, band.width() * dpr, band.height() * dpr));
 }
 
 void ReadingPage::resizeEvent(QResizeEvent* event) {

@@ -317,6 +317,27 @@ private Q_SLOTS:
                  page->height() - 21);
     }
 
+    void paintCopiesOnlyTheBand() {
+        ProgramHome home;
+        auto page = OpenPage(NumberedLines(20));
+        QVERIFY(QTest::qWaitForWindowExposed(page.get()));
+        const QImage shot = page->grab().toImage();
+        const QRgb back = qRgb(160, 160, 160);
+        const QRgb dialog = qRgb(240, 240, 240);
+        QCOMPARE(shot.pixel(1, 30), back);
+        QCOMPARE(shot.pixel(kWidth - 1, kHeight - 26), back);
+        QCOMPARE(shot.pixel(1, 28), dialog);
+        QCOMPARE(shot.pixel(1, kHeight - 24), dialog);
+        // The text is there: red glyph pixels in the first row.
+        int red = 0;
+        for (int x = 50; x < 200; ++x)
+            for (int y = 40; y < 80; ++y) {
+                const QRgb px = shot.pixel(x, y);
+                red += qRed(px) > 200 && qGreen(px) < 80 && qBlue(px) < 80;
+            }
+        QVERIFY(red > 20);
+    }
+
     void tagFileGivesAdHeightAndTopUrl() {
         ProgramHome home;
         {
