@@ -10,7 +10,7 @@ namespace quillon {
 
 namespace {
 
-const QString kFilePathSpec = QStringLiteral("//FilePath//");
+const QString kFilePathPrefix = QStringLiteral("//FilePath//");
 
 QWidget* MakeBookshelf(BrowserPage* host) {
     auto* page = new BookshelfPage(host);
@@ -20,7 +20,7 @@ QWidget* MakeBookshelf(BrowserPage* host) {
     auto frame = [guard]() -> CMainFrame* { return guard ? guard->frame() : nullptr; };
     QObject::connect(page, &BookshelfPage::openBookRequested, page, [frame](const QString& path) {
         if (CMainFrame* f = frame())
-            if (BrowserPage* tab = f->OpenBlankTab()) tab->OpenBook(kFilePathSpec + path);
+            if (BrowserPage* tab = f->OpenBlankTab()) tab->OpenBook(kFilePathPrefix + path);
     });
     QObject::connect(page, &BookshelfPage::openUrlRequested, page, [frame](const QString& url) {
         if (CMainFrame* f = frame()) f->OpenTab(url, true);
