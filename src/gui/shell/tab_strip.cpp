@@ -96,7 +96,11 @@ void TabStrip::paintEvent(QPaintEvent*) {
 
     QPoint mouse = mapFromGlobal(QCursor::pos());
     auto hovered = [&](const TabRect& r) { return underMouse() && r.Contains(mouse.x(), mouse.y()); };
+    QFont plus = p.font();
+    plus.setPixelSize(20);
+    p.setFont(plus);
     DrawButton(p, model_.newTabButton(), QStringLiteral("+"), true, hovered(model_.newTabButton()));
+    p.setFont(UiFont(0));
     DrawButton(p, model_.scrollLeftButton(), QStringLiteral("◀"), model_.CanScrollLeft(),
                hovered(model_.scrollLeftButton()));
     DrawButton(p, model_.scrollRightButton(), QStringLiteral("▶"), model_.CanScrollRight(),
