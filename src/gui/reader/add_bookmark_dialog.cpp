@@ -6,12 +6,13 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "gui/app/qt_messenger.h"
 #include "gui/app/text_convert.h"
 
 namespace quillon {
 
 AddBookmarkDialog::AddBookmarkDialog(const QString& position, const QString& initialDescription,
-                                     std::function<bool(const std::string&)> add, QWidget* parent)
+                                     std::function<bool(const std::string&, Messenger&)> add, QWidget* parent)
     : QDialog(parent), add_(std::move(add)) {
     setObjectName(QStringLiteral("addBookmarkDialog"));
     setWindowTitle(QStringLiteral("增加书签"));
@@ -48,7 +49,8 @@ AddBookmarkDialog::AddBookmarkDialog(const QString& position, const QString& ini
 std::string AddBookmarkDialog::description() const { return ToGbk(description_->text()); }
 
 void AddBookmarkDialog::accept() {
-    if (add_ && !add_(description())) return;
+    QtMessenger messenger(this);
+    if (add_ && !add_(description(), messenger)) return;
     QDialog::accept();
 }
 

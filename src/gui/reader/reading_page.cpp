@@ -390,10 +390,9 @@ void ReadingPage::RefreshBookmarkList(int select) {
 
 void ReadingPage::AddBookmark() {
     const int32_t position = model_.firstLineStart();
-    QtMessenger messenger(this);
     AddBookmarkDialog dialog(
         QString::number(position), FromGbk(Bookmarks::DefaultDescription(std::time(nullptr))),
-        [&](const std::string& description) {
+        [&](const std::string& description, Messenger& messenger) {
             return bookmarks_.Add(description, position, messenger);
         },
         this);
