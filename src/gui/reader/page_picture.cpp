@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include <QDateTime>
+#include <QFileInfo>
 #include <QImageReader>
 #include <QPainter>
 
@@ -39,10 +41,19 @@ int ChoosePictureSlot(const std::array<std::string, kPictureSlots>& names, int o
 QString PictureFilePath(const std::string& name) { return FromUtf8(PictureFolder() + name); }
 
 void LoadPagePicture(PagePicture& picture, const std::string& name) {
+    const QString path = name.empty() ? QString() : PictureFilePath(name);
+    const QFileInfo info(path);
+    const qint64 size = info.exists() ? info.size() : -1;
+    const qint64 time = info.exists() ? info.lastModified().toMSecsSinceEpoch() : 0;
+    if (!name.empty() && name == picture.name && !picture.image.isNull() &&
+        size == picture.fileSize && time == picture.fileTime)
+        return;
     picture.image = QImage();
     picture.name = name;
-    if (name.empty()) return;
-    QImageReader reader(PictureFilePath(name));
+    picture.fileSize = size;
+    picture.fileTime = time;
+    if (name.empty() || size < 0) return;
+    QImageReader reader(path);
     // BMP first; any other format Qt reads is welcome too, so the reader
     // decides by content rather than by suffix.
     reader.setDecideFormatFromContent(true);

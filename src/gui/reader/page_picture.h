@@ -4,6 +4,7 @@
 #include <string>
 
 #include <QImage>
+#include <QtGlobal>
 #include <QRect>
 #include <QString>
 
@@ -18,6 +19,9 @@ inline constexpr int kPictureSlots = 20;
 struct PagePicture {
     std::string name;
     QImage image;
+    // Size and modification time of the file the image came from.
+    qint64 fileSize = -1;
+    qint64 fileTime = 0;
     int width() const { return image.width(); }
     int height() const { return image.height(); }
 };
@@ -32,8 +36,10 @@ int ChoosePictureSlot(const std::array<std::string, kPictureSlots>& names, int o
 
 // Loads data/bkimg/<name> under the program folder into `picture`, dropping
 // the previous image first. A missing name or an unreadable file leaves no
-// image. The file is read again on every call, as pictures may be replaced on
-// disk while the book is open.
+// image. Pictures may be replaced on disk while a book is open, so the file
+// is looked at on every call; it is decoded again only when it is another
+// file or has changed, which keeps a page turn over a large picture from
+// decoding megabytes each time.
 void LoadPagePicture(PagePicture& picture, const std::string& name);
 
 // Full path of the background picture `name` (a file name in the file

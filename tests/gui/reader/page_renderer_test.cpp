@@ -337,6 +337,13 @@ private Q_SLOTS:
         QCOMPARE(p.image.size(), QSize(8, 6));
         LoadPagePicture(p, "b.bmp");
         QCOMPARE(p.image.size(), QSize(8, 6));
+        // Replaced on disk while shown: the next pick shows the new picture.
+        QImage wider(12, 6, QImage::Format_RGB32);
+        wider.fill(kBlue);
+        QVERIFY(wider.save(QString::fromStdString(home_->Path("data/bkimg/b.bmp")), "BMP"));
+        LoadPagePicture(p, "b.bmp");
+        QCOMPARE(p.image.size(), QSize(12, 6));
+        QCOMPARE(p.image.pixel(0, 0), kBlue.rgb());
         LoadPagePicture(p, "missing.bmp");
         QVERIFY(p.image.isNull());
         LoadPagePicture(p, "a.bmp");
