@@ -6,6 +6,7 @@
 
 #include "core/downloader/command_line.h"
 #include "core/platform/program_folder.h"
+#include "gui/app/qt_messenger.h"
 #include "gui/app/ui_fonts.h"
 #include "gui/app/web_engine_setup.h"
 #include "gui/downloader/fetchwell_exit.h"
@@ -18,6 +19,7 @@ int main(int argc, char** argv) {
     quillon::PrepareWebEngine();
     QApplication app(argc, argv);
     quillon::RegisterFontSubstitutions();
+    quillon::SetMessageTitle(QStringLiteral("Fetchwell"));
     quillon::EnterProgramFolder();
     int rc = 0;
     {

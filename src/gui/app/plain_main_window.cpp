@@ -2,6 +2,7 @@
 
 #include <QLabel>
 #include <QMenuBar>
+#include <QTimer>
 
 #include "core/config/window_config.h"
 #include "core/platform/program_folder.h"
@@ -15,6 +16,14 @@ void RestoreWindowPlacement(QWidget* window) {
     int h = std::max(150, c.bottom - c.top);
     window->resize(w, h);
     window->move(c.left, c.top);
+    // The record holds the outer rectangle, but resize() sets the inner one.
+    // Once the window manager has framed the window, take the frame off so
+    // the window does not grow by its border on every run.
+    QTimer::singleShot(0, window, [window, w, h] {
+        QSize frame = window->frameGeometry().size() - window->size();
+        if (frame.width() > 0 || frame.height() > 0)
+            window->resize(std::max(1, w - frame.width()), std::max(1, h - frame.height()));
+    });
 }
 
 void SaveWindowPlacement(const QWidget* window) {

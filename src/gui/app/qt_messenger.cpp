@@ -19,7 +19,13 @@ QStringList& QtMessenger::Shown() {
 void QtMessenger::SetTestMode(bool on) { g_testMode = on; }
 void QtMessenger::SetNextAnswer(bool yes) { g_answers.push_back(yes); }
 
-QString MessageTitle() { return QStringLiteral("Quillon"); }
+QString& TitleStorage() {
+    static QString title = QStringLiteral("Quillon");
+    return title;
+}
+
+QString MessageTitle() { return TitleStorage(); }
+void SetMessageTitle(const QString& title) { TitleStorage() = title; }
 
 void QtMessenger::Inform(std::string_view text, MessageKind kind) {
     QString t = FromGbk(text);

@@ -33,7 +33,9 @@ private:
     QPointer<QWidget> parent_;
 };
 
-// The title the program's message boxes carry.
+// The title the program's message boxes carry ("Quillon" unless the program
+// sets its own name at start).
 QString MessageTitle();
+void SetMessageTitle(const QString& title);
 
 }  // namespace quillon
