@@ -143,6 +143,9 @@ void DisplaySettingsDialog::AddColourRow(int row, const QString& caption, const 
     r.value = value;
     grid->addWidget(new QLabel(caption, this), row, 0);
     r.edit = MakeEdit(this, (std::string(name) + "Edit").c_str(), FormatColour(*value));
+    // Wide enough for the longest form, "RGB(255,255,255)".
+    r.edit->setMinimumWidth(
+        r.edit->fontMetrics().horizontalAdvance(QStringLiteral("RGB(255,255,255)")) + 16);
     grid->addWidget(r.edit, row, 1);
     r.swatch = new QLabel(this);
     r.swatch->setObjectName(QLatin1String((std::string(name) + "Swatch").c_str()));
@@ -151,6 +154,7 @@ void DisplaySettingsDialog::AddColourRow(int row, const QString& caption, const 
     r.swatch->setFrameShape(QFrame::Box);
     grid->addWidget(r.swatch, row, 2);
     auto* choose = MakeButton(this, (std::string(name) + "Button").c_str(), QStringLiteral("选择"));
+    choose->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     grid->addWidget(choose, row, 3);
     PaintSwatch(r);
     const int index = colourCount_ - 1;
