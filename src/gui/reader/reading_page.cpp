@@ -280,6 +280,12 @@ void ReadingPage::DrawPage() {
     update(PageBand(size()));
 }
 
+void ReadingPage::SetSpeechColours(uint32_t background, uint32_t text) {
+    style_.spokenBackColour = ColourFromRef(background);
+    style_.spokenTextColour = ColourFromRef(text);
+    DrawPage();
+}
+
 QImage ReadingPage::RenderToImage() {
     const QSize client = size();
     // Drawn at the screen's own resolution, so text stays sharp on a

@@ -77,6 +77,9 @@ public:
     void PickFindResult(std::string_view positionText);
     // Repaints the band from the cell grid.
     void DrawPage();
+    // The colours of the text being read aloud (0x00BBGGRR), copied in when
+    // reading starts.
+    void SetSpeechColours(uint32_t background, uint32_t text);
 
     // The page exactly as the next paint shows it, client-sized; the strips
     // above and below the band are left as the page's own background.
