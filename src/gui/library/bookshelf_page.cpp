@@ -88,6 +88,10 @@ BookshelfPage::BookshelfPage(QWidget* parent) : QWidget(parent) {
     BuildWidgets();
     ReadWelcomeSize();
     FillEngines(QByteArray());
+    // The initial entry is applied like a choice of the user, so an entry
+    // that opens its address does so now; deferred to the event loop because
+    // the owner connects the page's requests only after constructing it.
+    QTimer::singleShot(0, this, [this] { ApplyEngine(engines_->currentIndex()); });
     pathBox_->setText(FromUtf8(ProgramWindowConfig().browseFolder));
     Refresh(BothLists);
 }
@@ -209,7 +213,7 @@ void BookshelfPage::BuildWidgets() {
 
     connect(searchButton, &QPushButton::clicked, this, &BookshelfPage::Search);
     connect(searchBox_, &QLineEdit::returnPressed, this, &BookshelfPage::Search);
-    connect(engines_, &QComboBox::activated, this, [this](int index) { ApplyEngine(index, true); });
+    connect(engines_, &QComboBox::activated, this, [this](int index) { ApplyEngine(index); });
     connect(addButton, &QPushButton::clicked, this, &BookshelfPage::AddBook);
     connect(importButton, &QPushButton::clicked, this, &BookshelfPage::ImportText);
     connect(readButton, &QPushButton::clicked, this, &BookshelfPage::ReadSelected);
@@ -294,24 +298,21 @@ void BookshelfPage::FillEngines(const QByteArray& keepName) {
     }
     if (names.empty()) return;
     engines_->setCurrentIndex(keep >= 0 ? keep : entries_.InitialSelection());
-    // Re-applying the entry only fills the search box: an entry that opens
-    // its address at once does so when the user picks it, not whenever the
-    // page opens or the data files are updated.
-    ApplyEngine(engines_->currentIndex(), false);
 }
 
 void BookshelfPage::ReloadSearchEntries() {
     ProgramTagFile().Open(ProgramTagFilePath());
     FillEngines(engines_->currentData().toByteArray());
+    ApplyEngine(engines_->currentIndex());
 }
 
-void BookshelfPage::ApplyEngine(int index, bool chosenByUser) {
+void BookshelfPage::ApplyEngine(int index) {
     if (index < 0 || index >= engines_->count()) return;
     QByteArray name = engines_->itemData(index).toByteArray();
     std::vector<std::string> fields = entries_.Find(std::string_view(name.constData(), static_cast<size_t>(name.size())));
     if (fields.size() <= 3) return;
     searchBox_->setText(FromGbk(fields[2]));
-    if (chosenByUser && SearchKindOf(fields[0]) == SearchKind::Unchanged)
+    if (SearchKindOf(fields[0]) == SearchKind::Unchanged)
         emit openUrlRequested(FromGbk(fields[1]));
 }
 

@@ -42,10 +42,11 @@ public:
     void EditSelected();
     void BrowseFolder();
     void Search();
-    // Applies the engine entry at `index`: its search-box text, and for a
-    // user's choice of an entry that opens its address unchanged, that
-    // address at once.
-    void ApplyEngine(int index, bool chosenByUser);
+    // Applies the engine entry at `index`: its search-box text, and for an
+    // entry that opens its address unchanged, that address at once. Runs
+    // when the user picks an entry, once for the initial entry after the
+    // page opens, and after every reload of the entries.
+    void ApplyEngine(int index);
     // Reloads the search entries from the program tag file (after a data
     // update) and re-applies the selected entry.
     void ReloadSearchEntries();

@@ -424,7 +424,7 @@ private Q_SLOTS:
         // A pattern entry: the GBK query is encoded into its one "%s"; any
         // other '%' of the address stays as it is.
         combo->setCurrentIndex(0);
-        page->ApplyEngine(0, true);
+        page->ApplyEngine(0);
         QCOMPARE(box->text(), QStringLiteral("关键字"));
         QCOMPARE(urls.count(), 0);
         box->setText(QStringLiteral("三国 a&b"));
@@ -435,7 +435,7 @@ private Q_SLOTS:
         // Choosing a "!" entry opens its address at once; searching with it
         // opens the same address unchanged.
         combo->setCurrentIndex(2);
-        page->ApplyEngine(2, true);
+        page->ApplyEngine(2);
         QCOMPARE(urls.count(), 2);
         QCOMPARE(urls[1][0].toString(), QStringLiteral("https://forum.test/"));
         QCOMPARE(box->text(), QStringLiteral("论坛首页"));
@@ -445,16 +445,45 @@ private Q_SLOTS:
 
         // An entry with too few fields does nothing.
         combo->setCurrentIndex(3);
-        page->ApplyEngine(3, true);
+        page->ApplyEngine(3);
         page->Search();
         QCOMPARE(urls.count(), 3);
         QCOMPARE(searches.count(), 1);
 
-        // Reloading after a data update keeps the chosen entry.
+        // Reloading after a data update keeps the chosen entry and applies
+        // it again, as a choice does: the "!" entry opens its address.
         combo->setCurrentIndex(2);
+        box->setText(QStringLiteral("typed"));
         page->ReloadSearchEntries();
         QCOMPARE(combo->currentText(), QStringLiteral("!论坛"));
-        QCOMPARE(urls.count(), 3);
+        QCOMPARE(box->text(), QStringLiteral("论坛首页"));
+        QCOMPARE(urls.count(), 4);
+        QCOMPARE(urls[3][0].toString(), QStringLiteral("https://forum.test/"));
+        QCOMPARE(searches.count(), 1);
+    }
+
+    void initialEntryIsAppliedWhenThePageOpens() {
+        // Without a "#" entry the first one is selected; being a "!" entry,
+        // its address opens as soon as the page is up. A "!" name that also
+        // holds "#" is the in-program search and opens nothing.
+        WriteWholeFile(home_ + "data/main.htm",
+                       Gbk("[SEARCH_BEGIN]\r\n!首页*https://home.test/*首页文字*1*\r\n"
+                           "网页*https://s.test/?q=%s*词*1*\r\n[SEARCH_END]\r\n"));
+        auto* page = new BookshelfPage;
+        std::unique_ptr<BookshelfPage> owner(page);
+        QSignalSpy urls(page, &BookshelfPage::openUrlRequested);
+        QVERIFY(urls.wait(2000));
+        QCOMPARE(urls.count(), 1);
+        QCOMPARE(urls[0][0].toString(), QStringLiteral("https://home.test/"));
+        QCOMPARE(Child<QLineEdit>(page, "searchEdit")->text(), QStringLiteral("首页文字"));
+
+        WriteWholeFile(home_ + "data/main.htm",
+                       Gbk("[SEARCH_BEGIN]\r\n!#站内*https://own.test/*书名*1*\r\n[SEARCH_END]\r\n"));
+        owner = std::make_unique<BookshelfPage>();
+        QSignalSpy none(owner.get(), &BookshelfPage::openUrlRequested);
+        QTRY_COMPARE(Child<QLineEdit>(owner.get(), "searchEdit")->text(), QStringLiteral("书名"));
+        QCoreApplication::processEvents();
+        QCOMPARE(none.count(), 0);
     }
 
     void commandsWithoutSelectionEditAndDownloader() {

@@ -77,7 +77,7 @@ private Q_SLOTS:
 
         auto* combo = shelf->findChild<QComboBox*>(QStringLiteral("engineCombo"));
         combo->setCurrentIndex(1);
-        shelf->ApplyEngine(1, true);
+        shelf->ApplyEngine(1);
         shelf->Search();
         QCOMPARE(frame->PageCount(), pages + 3);
         QTRY_COMPARE(frame->CurrentPage()->browser()->url().toString(), QStringLiteral("http://127.0.0.1:9/s?q=%B4%CA"));
