@@ -24,6 +24,7 @@ bench: build
 	./scripts/run-bench.sh $(BUILD)
 
 format:
+	@command -v clang-format >/dev/null || { echo "make format needs clang-format (apt-get install clang-format)"; exit 1; }
 	find src tests bench fuzz -name '*.cpp' -o -name '*.h' | xargs clang-format -i
 
 clean:

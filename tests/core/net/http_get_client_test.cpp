@@ -1,6 +1,8 @@
 #include "core/net/http_get_client.h"
 
 #include <chrono>
+#include <cstdlib>
+#include <mutex>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -199,6 +201,38 @@ TEST(HttpGetClientFailures, RedirectToNowhereIs202) {
     EXPECT_EQ(client.GetText(http.Url("/jump"), out), 202);
     EXPECT_EQ(client.GetText(http.Url("/local"), out), 202);
     EXPECT_EQ(out, "");
+}
+
+// Users behind a proxy set it in the environment; the client must go
+// through it rather than try the server directly.
+TEST(HttpGetClientProxy, ProxyFromTheEnvironmentCarriesTheRequest) {
+    std::mutex mutex;
+    std::string seen;
+    RawServer proxy([&](int fd) {
+        std::string head = ReadRequestHead(fd);
+        {
+            std::lock_guard lock(mutex);
+            seen = head;
+        }
+        SendText(fd, "HTTP/1.1 200 OK\r\nContent-Length: 9\r\nConnection: close\r\n\r\nvia proxy");
+    });
+    const char* old = std::getenv("http_proxy");
+    const std::string saved = old ? old : "";
+    setenv("http_proxy", ("http://127.0.0.1:" + std::to_string(proxy.port())).c_str(), 1);
+    HttpGetClient client;
+    std::string out;
+    // The name does not resolve: only the proxy can answer.
+    const int rc = client.GetText("http://books.example.invalid/list?id=7", out);
+    if (old) {
+        setenv("http_proxy", saved.c_str(), 1);
+    } else {
+        unsetenv("http_proxy");
+    }
+    EXPECT_EQ(rc, 0);
+    EXPECT_EQ(out, "via proxy");
+    std::lock_guard lock(mutex);
+    EXPECT_EQ(seen.rfind("GET http://books.example.invalid/list?id=7 HTTP/1.1\r\n", 0), 0u) << seen;
+    EXPECT_NE(seen.find("User-Agent: myie\r\n"), std::string::npos) << seen;
 }
 
 // Announces 1000 bytes, sends 400 of them and hangs up.
