@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <limits.h>
+#include <mutex>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,7 +10,33 @@ namespace quillon {
 
 namespace {
 const char* g_homeVariable = "QUILLON_HOME";
+
+// The folder named by the home variable, ending in '/'. A relative name
+// ("." or "myhome") is taken from the directory the program was started
+// in: left relative, every path built from it would move once
+// EnterProgramFolder changed the directory, and EnsureFolders creates nothing
+// for a relative path. The first resolution of each value is kept for that
+// reason.
+std::string HomeFolder(const char* home) {
+    std::string folder(home);
+    if (folder.back() != '/') folder.push_back('/');
+    if (folder[0] == '/') return folder;
+    static std::mutex mutex;
+    static std::string lastValue;
+    static std::string lastFolder;
+    std::lock_guard lock(mutex);
+    if (folder != lastValue) {
+        std::string rest = folder;
+        while (rest.rfind("./", 0) == 0) rest.erase(0, 2);
+        char cwd[PATH_MAX + 1];
+        std::string base = getcwd(cwd, sizeof cwd) ? std::string(cwd) : std::string("/");
+        if (base.back() != '/') base.push_back('/');
+        lastValue = folder;
+        lastFolder = base + rest;
+    }
+    return lastFolder;
 }
+}  // namespace
 
 void SetProgramHomeVariable(const char* name) { g_homeVariable = name; }
 
@@ -21,11 +48,7 @@ std::string GetProgramFile() {
 }
 
 std::string GetProgramFolder() {
-    if (const char* home = std::getenv(g_homeVariable); home && *home) {
-        std::string folder(home);
-        if (folder.back() != '/') folder.push_back('/');
-        return folder;
-    }
+    if (const char* home = std::getenv(g_homeVariable); home && *home) return HomeFolder(home);
     std::string file = GetProgramFile();
     size_t slash = file.rfind('/');
     if (slash == std::string::npos) return "./";

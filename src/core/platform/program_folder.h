@@ -7,7 +7,8 @@ namespace quillon {
 // The program folder: the folder of the running executable, ending in '/'.
 // The environment variable QUILLON_HOME (FETCHWELL_HOME for the downloader,
 // chosen with SetProgramHomeVariable) overrides it, so tests and packaged
-// installs can point the program at another folder. Every relative path of the
+// installs can point the program at another folder; a relative value is taken
+// from the directory the program was started in. Every relative path of the
 // system is relative to it.
 std::string GetProgramFolder();
 

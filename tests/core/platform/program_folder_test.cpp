@@ -76,6 +76,30 @@ TEST(ProgramFolder, DownloaderUsesItsOwnVariable) {
     EXPECT_EQ(GetProgramFolder(), "/reader/");
 }
 
+TEST(ProgramFolder, RelativeHomeStaysTheFolderItNamedAtStart) {
+    TempFolder tmp;
+    ScopedCwd keep;
+    std::filesystem::current_path(tmp.path());
+    const std::string start = std::filesystem::current_path().string() + "/";
+    {
+        ScopedEnv home("QUILLON_HOME", "myhome");
+        EXPECT_EQ(EnterProgramFolder(), start + "myhome/");
+        EXPECT_EQ(std::filesystem::current_path().string() + "/", start + "myhome/");
+        // The current directory has moved; the folder has not.
+        EXPECT_EQ(GetProgramFolder(), start + "myhome/");
+        EXPECT_EQ(EnsureFolders(GetProgramFolder() + "book/lable/"), 0);
+        EXPECT_TRUE(IsDirectory(start + "myhome/book/lable"));
+        EXPECT_FALSE(FileExists(start + "myhome/myhome"));
+    }
+    std::filesystem::current_path(tmp.path());
+    {
+        ScopedEnv home("QUILLON_HOME", ".");
+        EXPECT_EQ(GetProgramFolder(), start);
+        EXPECT_EQ(EnsureFolders(GetProgramFolder() + "data/"), 0);
+        EXPECT_TRUE(IsDirectory(start + "data"));
+    }
+}
+
 TEST(ProgramFolder, EnterMakesTheFolderCurrentEvenWhenNew) {
     TempFolder tmp;
     ScopedCwd keep;
