@@ -17,6 +17,43 @@ size_t Utf8SequenceLength(unsigned char lead) {
     return 1;
 }
 
+// Wide source charsets come in fixed code units; a bad or unmappable
+// character must be skipped by whole units, or every later character would
+// be read out of step and come out as garbage.
+struct WideSource {
+    size_t unit = 1;  // 1 for byte-oriented charsets
+    bool bigEndian = true;
+};
+
+WideSource WideSourceOf(std::string_view charset) {
+    auto startsWith = [&](std::string_view p) {
+        return charset.size() >= p.size() && charset.substr(0, p.size()) == p;
+    };
+    auto endsWith = [&](std::string_view p) {
+        return charset.size() >= p.size() && charset.substr(charset.size() - p.size()) == p;
+    };
+    WideSource w;
+    if (startsWith("UTF-16") || startsWith("UCS-2")) w.unit = 2;
+    if (startsWith("UTF-32") || startsWith("UCS-4")) w.unit = 4;
+    w.bigEndian = !endsWith("LE");
+    return w;
+}
+
+// Bytes to skip over one bad or unmappable character of a wide source: one
+// unit, or two for a well-formed UTF-16 surrogate pair (a character outside
+// the basic plane, such as an emoji, which has no GBK form).
+size_t WideSkip(const WideSource& w, const unsigned char* p, size_t left) {
+    if (left < w.unit) return left;
+    if (w.unit != 2 || left < 4) return w.unit;
+    auto unitAt = [&](size_t k) {
+        return w.bigEndian ? (p[k] << 8 | p[k + 1]) : (p[k + 1] << 8 | p[k]);
+    };
+    const unsigned first = unitAt(0);
+    const unsigned second = unitAt(2);
+    if (first >= 0xD800 && first < 0xDC00 && second >= 0xDC00 && second < 0xE000) return 4;
+    return 2;
+}
+
 }  // namespace
 
 std::string ConvertCharset(std::string_view input, const char* from, const char* to,
@@ -27,6 +64,7 @@ std::string ConvertCharset(std::string_view input, const char* from, const char*
     if (cd == reinterpret_cast<iconv_t>(-1)) return std::string(input);
 
     const bool fromUtf8 = std::string_view(from) == "UTF-8";
+    const WideSource wide = WideSourceOf(from);
     out.reserve(input.size() * 3 / 2 + 16);
     char buffer[4096];
     char* in = const_cast<char*>(input.data());
@@ -35,15 +73,17 @@ std::string ConvertCharset(std::string_view input, const char* from, const char*
         char* dst = buffer;
         size_t dstLeft = sizeof buffer;
         size_t rc = iconv(cd, &in, &inLeft, &dst, &dstLeft);
+        const int error = rc == static_cast<size_t>(-1) ? errno : 0;  // before append may touch it
         out.append(buffer, dst - buffer);
-        if (rc != static_cast<size_t>(-1)) continue;
-        if (errno == E2BIG) continue;
+        if (error == 0 || error == E2BIG) continue;
         // Invalid or unmappable input (EILSEQ), or a sequence cut off by the
         // end of the text (EINVAL): one replacement, then skip it.
         out.append(replacement);
         size_t skip = 1;
-        if (errno == EINVAL) {
+        if (error == EINVAL) {
             skip = inLeft;
+        } else if (wide.unit > 1) {
+            skip = WideSkip(wide, reinterpret_cast<const unsigned char*>(in), inLeft);
         } else if (fromUtf8) {
             size_t len = Utf8SequenceLength(static_cast<unsigned char>(*in));
             // Skip a whole character only when it is well-formed (it is then

@@ -43,6 +43,8 @@ INSTANTIATE_TEST_SUITE_P(
                       TextCase{"UTF-8 without a GBK form", "a\xF0\x9F\x98\x80" "b", "a?b"},
                       TextCase{"UTF-16 LE", "\xFF\xFE" + kUtf16Le + "\x0D\x00\x0A\x00"s, kGbk + "\r\n"},
                       TextCase{"UTF-16 BE", "\xFE\xFF" + kUtf16Be, kGbk},
+                      TextCase{"UTF-16 emoji keeps the rest in step",
+                               "\xFF\xFE" "a\0\x3D\xD8\x00\xDE" "b\0"s + kUtf16Le, "a?b" + kGbk},
                       TextCase{"UTF-16 NUL cut after conversion", "\xFF\xFE" "a\0\0\0b\0"s, "a"},
                       TextCase{"UTF-32 LE", "\xFF\xFE\0\0"s + "\x60\x4F\0\0"s, "\xC4\xE3"},
                       TextCase{"empty file", "", ""}));

@@ -95,6 +95,35 @@ TEST(GbkCodec, OtherCharsetsConvertToGbk) {
     EXPECT_EQ(ConvertCharset("a\xA4", "CP950", "CP936", kGbkReplacement), "a?");
 }
 
+// One bad or unmappable character of a wide text must cost one replacement
+// and leave the rest of the text in step.
+TEST(GbkCodec, WideSourcesSkipWholeCharacters) {
+    using namespace std::string_literals;
+    struct Case {
+        const char* name;
+        std::string input;
+        const char* from;
+        std::string gbk;
+    };
+    const std::string niHaoLe = "\x60\x4F\x7D\x59";
+    const Case cases[] = {
+        {"emoji as a surrogate pair, LE", "a\0\x3D\xD8\x00\xDE" "b\0"s + niHaoLe, "UTF-16LE",
+         "a?b" + kNiHaoGbk},
+        {"emoji as a surrogate pair, BE", "\0a\xD8\x3D\xDE\x00\0b\x4F\x60\x59\x7D"s, "UTF-16BE",
+         "a?b" + kNiHaoGbk},
+        {"lone high surrogate", "a\0\x3D\xD8" "b\0"s + niHaoLe, "UTF-16LE", "a?b" + kNiHaoGbk},
+        {"lone low surrogate", "a\0\x00\xDE" "b\0"s + niHaoLe, "UTF-16LE", "a?b" + kNiHaoGbk},
+        {"odd byte at the end", "a\0b"s, "UTF-16LE", "a?"},
+        {"UTF-32 character without GBK form", "a\0\0\0\x00\xF6\x01\0b\0\0\0\x60\x4F\0\0"s,
+         "UTF-32LE", "a?b\xC4\xE3"},
+        {"UTF-32 value beyond Unicode", "a\0\0\0\0\0\0\x7F" "b\0\0\0"s, "UTF-32LE", "a?b"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(ConvertCharset(c.input, c.from, "CP936", kGbkReplacement), c.gbk);
+    }
+}
+
 TEST(GbkCodec, ValidUtf8IsRecognised) {
     struct Case {
         std::string bytes;
