@@ -134,17 +134,11 @@ void ReadingPage::BuildButtonBar() {
     scrollButton_->setEnabled(false);
     speechButton_->setEnabled(false);
 
-    const QList<QWidget*> bar = {settingsButton_,  scrollButton_,    fullScreenButton_,
-                                 bookmarkCombo_,   addBookmarkButton_, deleteBookmarkButton_,
-                                 speechButton_,    pageTextButton_,  autoTurnButton_,
-                                 findButton_,      firstButton_,     lastButton_,
-                                 prevButton_,      nextButton_,      pageNumberEdit_,
-                                 goButton_};
-    int x = kBarX;
-    for (QWidget* w : bar) {
-        w->move(x, kBarY);
-        x += w->width() + kBarGap;
-    }
+    bar_ = {settingsButton_,    scrollButton_,         fullScreenButton_, bookmarkCombo_,
+            addBookmarkButton_, deleteBookmarkButton_, speechButton_,     pageTextButton_,
+            autoTurnButton_,    findButton_,           firstButton_,      lastButton_,
+            prevButton_,        nextButton_,           pageNumberEdit_,   goButton_};
+    LayOutButtonBar();
 
     connect(settingsButton_, &QPushButton::clicked, this, &ReadingPage::OpenSettingsDialog);
     connect(fullScreenButton_, &QPushButton::clicked, this, &ReadingPage::ToggleFullScreen);
@@ -160,6 +154,33 @@ void ReadingPage::BuildButtonBar() {
     connect(nextButton_, &QPushButton::clicked, this, &ReadingPage::NextPageCommand);
     connect(goButton_, &QPushButton::clicked, this, &ReadingPage::GoToPageCommand);
     RefreshBookmarkList(0);
+}
+
+void ReadingPage::LayOutButtonBar() {
+    // The bar is wider than a window of the default size. Rather than cut
+    // off its last controls (the page-number field and the go-to-page
+    // button among them), a narrow page continues it, in the same order and
+    // spacing, on further rows, and the drawing area moves down below them.
+    const int limit = width() - kBarX;
+    int x = kBarX;
+    int y = kBarY;
+    for (QWidget* w : bar_) {
+        if (x > kBarX && x + w->width() > limit) {
+            x = kBarX;
+            y += kBarHeight + kBarGap;
+        }
+        w->move(x, y);
+        x += w->width() + kBarGap;
+    }
+    contentTop_ = y - kBarY;
+}
+
+QSize ReadingPage::ContentSize() const {
+    return QSize(width(), std::max(0, height() - contentTop_));
+}
+
+QRect ReadingPage::BandOnScreen() const {
+    return PageBand(ContentSize()).translated(0, contentTop_);
 }
 
 void ReadingPage::ReadTagFile() {
@@ -192,11 +213,14 @@ void ReadingPage::LoadBookmarks() {
 }
 
 void ReadingPage::UpdateGeometry() {
-    model_.UpdateGeometry(width(), height());
+    LayOutButtonBar();
+    const QSize area = ContentSize();
+    model_.UpdateGeometry(area.width(), area.height());
     AfterLayout();
 }
 
 void ReadingPage::Relayout() {
+    LayOutButtonBar();
     LayOutBottomBar();
     UpdateFullScreenCaption();
     relayoutTimer_.start();
@@ -204,7 +228,9 @@ void ReadingPage::Relayout() {
 
 void ReadingPage::RelayoutNow() {
     relayoutTimer_.stop();
-    model_.Relayout(width(), height());
+    LayOutButtonBar();
+    const QSize area = ContentSize();
+    model_.Relayout(area.width(), area.height());
     UpdateFullScreenCaption();
     AfterLayout();
 }
@@ -277,7 +303,7 @@ void ReadingPage::ApplyStyle() {
 
 void ReadingPage::DrawPage() {
     surfaceDirty_ = true;
-    update(PageBand(size()));
+    update(BandOnScreen());
 }
 
 void ReadingPage::SetSpeechColours(uint32_t background, uint32_t text) {
@@ -287,7 +313,7 @@ void ReadingPage::SetSpeechColours(uint32_t background, uint32_t text) {
 }
 
 QImage ReadingPage::RenderToImage() {
-    const QSize client = size();
+    const QSize client = ContentSize();
     // Drawn at the screen's own resolution, so text stays sharp on a
     // scaled display.
     const qreal dpr = std::max<qreal>(1.0, devicePixelRatioF());
@@ -309,14 +335,17 @@ QImage ReadingPage::RenderToImage() {
 void ReadingPage::paintEvent(QPaintEvent*) {
     RenderToImage();
     QPainter p(this);
-    const QRect band = PageBand(size());
+    const QRect band = BandOnScreen();
+    const QRect source = PageBand(ContentSize());
     p.fillRect(QRect(0, 0, width(), band.top()), kPageBackground);
     p.fillRect(QRect(0, band.bottom() + 1, width(), height() - band.bottom() - 1), kPageBackground);
+    if (band.isEmpty()) return;
     // Only the band is copied: the button bar and the status line are
     // children that paint themselves.
     const qreal dpr = surface_.devicePixelRatio();
     p.drawImage(QRectF(band), surface_,
-                QRectF(band.x() * dpr, band.y() * dpr, band.width() * dpr, band.height() * dpr));
+                QRectF(source.x() * dpr, source.y() * dpr, source.width() * dpr,
+                       source.height() * dpr));
 }
 
 void ReadingPage::resizeEvent(QResizeEvent* event) {
@@ -505,7 +534,7 @@ bool ReadingPage::eventFilter(QObject* watched, QEvent* event) {
 void ReadingPage::mousePressEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton || doubleClicking_ == 2) return;
     const QPoint p = event->position().toPoint();
-    ClickText(p.x(), p.y());
+    ClickText(p.x(), p.y() - contentTop_);
 }
 
 void ReadingPage::ClickText(int x, int y) {
@@ -566,7 +595,7 @@ void ReadingPage::mouseDoubleClickEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) return;
     doubleClicking_ = 2;
     const QPoint p = event->position().toPoint();
-    const PagingModel::Hit hit = model_.HitTest(p.x(), p.y());
+    const PagingModel::Hit hit = model_.HitTest(p.x(), p.y() - contentTop_);
     if (hit.row >= 0) {
         ClearSelection(model_);
         SelectRow(model_, hit.row);

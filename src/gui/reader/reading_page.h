@@ -81,9 +81,14 @@ public:
     // reading starts.
     void SetSpeechColours(uint32_t background, uint32_t text);
 
-    // The page exactly as the next paint shows it, client-sized; the strips
-    // above and below the band are left as the page's own background.
+    // The drawing area exactly as the next paint shows it: the client area
+    // below any extra row of the button bar (contentTop() pixels), in the
+    // coordinates of the cell grid. The strips above and below the band are
+    // left as the page's own background.
     QImage RenderToImage();
+    // How far the text area moves down because the button bar needs more
+    // than one row in a narrow page: 0 when the bar fits on one row.
+    int contentTop() const { return contentTop_; }
 
     // A word the user clicked (ASCII letters, GBK): fills the status text and
     // the word panel's text when the word is known. Without a handler, or
@@ -118,6 +123,10 @@ protected:
 
 private:
     void BuildButtonBar();
+    void LayOutButtonBar();
+    // The client area the paging model lays out, below the extra bar rows.
+    QSize ContentSize() const;
+    QRect BandOnScreen() const;
     void ReadTagFile();
     void AfterLayout();
     void LayOutBottomBar();
@@ -145,6 +154,9 @@ private:
     bool wordMode_ = false;
     std::function<bool()> fullScreenQuery_;
     WordLookup wordLookup_;
+
+    QList<QWidget*> bar_;
+    int contentTop_ = 0;
 
     QImage surface_;
     bool surfaceDirty_ = true;

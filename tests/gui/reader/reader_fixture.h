@@ -26,8 +26,10 @@ inline constexpr int kHeight = 270;
 inline constexpr int kCols = 20;
 inline constexpr int kRows = 5;
 
-inline QPoint CellCentre(int row, int col) {
-    return QPoint(50 + col * 17 + 8, 40 + row * 41 + 20);
+// A narrow page continues its button bar on further rows and moves the text
+// down below them by `contentTop()`; the cell grid itself does not move.
+inline QPoint CellCentre(const quillon::ReadingPage& page, int row, int col) {
+    return QPoint(50 + col * 17 + 8, page.contentTop() + 40 + row * 41 + 20);
 }
 
 // A fresh program folder per test, made current like at start-up.
@@ -50,13 +52,15 @@ private:
     std::string home_;
 };
 
-// A page opened on `text` the way the host opens a book.
+// A page opened on `text` the way the host opens a book. `height` is that of
+// the drawing area; the page is taller by the extra rows its bar needs.
 inline std::unique_ptr<quillon::ReadingPage> OpenPage(const std::string& text,
                                                      const std::string& name = "book",
                                                      int width = kWidth, int height = kHeight) {
     auto page = std::make_unique<quillon::ReadingPage>();
     page->resize(width, height);
     page->show();
+    page->resize(width, height + page->contentTop());
     page->SetText(text);
     page->SetBookName(name);
     page->LoadBookmarks();

@@ -32,19 +32,29 @@ private:
     }
 
 private Q_SLOTS:
-    void buttonBarKeepsOrderAndSpacing() {
-        ProgramHome home;
-        auto page = OpenPage(NumberedLines(100));
+    static QList<QWidget*> Bar(ReadingPage& page) {
         const char* order[] = {"settingsButton",   "scrollButton",   "fullScreenButton",
                                "bookmarkCombo",    "addBookmarkButton", "deleteBookmarkButton",
                                "speechButton",     "pageTextButton", "autoTurnButton",
                                "findButton",       "firstPageButton", "lastPageButton",
                                "prevPageButton",   "nextPageButton", "pageNumberEdit",
                                "goPageButton"};
-        int x = 5;
+        QList<QWidget*> bar;
         for (const char* name : order) {
-            auto* w = page->findChild<QWidget*>(QLatin1String(name));
-            QVERIFY2(w, name);
+            auto* w = page.findChild<QWidget*>(QLatin1String(name));
+            if (!w) qFatal("no %s", name);
+            bar << w;
+        }
+        return bar;
+    }
+
+    void buttonBarKeepsOrderAndSpacing() {
+        ProgramHome home;
+        // Wide enough for the whole bar: one row at y = 4.
+        auto page = OpenPage(NumberedLines(100), "book", 1200);
+        QCOMPARE(page->contentTop(), 0);
+        int x = 5;
+        for (QWidget* w : Bar(*page)) {
             QCOMPARE(w->pos(), QPoint(x, 4));
             x += w->width() + 3;
         }
@@ -53,8 +63,51 @@ private Q_SLOTS:
         QVERIFY(!page->findChild<QPushButton*>(QStringLiteral("scrollButton"))->isEnabled());
         // Status mode: the status line spans the bottom bar.
         auto* status = page->findChild<QLabel*>(QStringLiteral("statusLine"));
-        QCOMPARE(status->geometry(), QRect(0, kHeight - 21, kWidth, 20));
+        QCOMPARE(status->geometry(), QRect(0, page->height() - 21, page->width(), 20));
         QVERIFY(page->findChild<QLabel*>(QStringLiteral("wordPanel"))->isHidden());
+    }
+
+    void narrowPageContinuesTheBarOnAnotherRow() {
+        ProgramHome home;
+        auto page = OpenPage(NumberedLines(100));
+        // Every control stays inside the page, in reading order, 3 pixels
+        // apart; a row that is full continues at x = 5 one bar height plus
+        // 3 pixels lower.
+        const QList<QWidget*> bar = Bar(*page);
+        QPoint next(5, 4);
+        int rows = 1;
+        for (QWidget* w : bar) {
+            if (w->pos() != next) {
+                QCOMPARE(w->pos(), QPoint(5, next.y() + 25));
+                // It really did not fit where it would have gone.
+                QVERIFY(next.x() + w->width() > page->width() - 5);
+                ++rows;
+            }
+            QVERIFY(w->geometry().right() < page->width());
+            next = QPoint(w->x() + w->width() + 3, w->y());
+        }
+        QVERIFY(rows > 1);
+        QCOMPARE(page->contentTop(), (rows - 1) * 25);
+        // The drawing area starts below the last row and keeps its full
+        // height: the fixture's 5 rows of 20 columns.
+        QCOMPARE(page->model().rows(), kRows);
+        QCOMPARE(page->model().cols(), kCols);
+        QVERIFY(bar.last()->geometry().bottom() < page->contentTop() + 30);
+        // A click on the first cell hits it where it is drawn.
+        QTest::mouseDClick(page.get(), Qt::LeftButton, {}, CellCentre(*page, 0, 0));
+        QVERIFY(Selected(*page, 0, 0));
+        QVERIFY(!Selected(*page, 1, 0));
+
+        // Widened, the bar goes back to one row and the text area gets the
+        // room: 3 more rows of 41 pixels once the burst of resizes is over.
+        const int extra = page->contentTop();
+        page->resize(1200, page->height());
+        QCOMPARE(page->contentTop(), 0);
+        QCOMPARE(bar.last()->y(), 4);
+        QTRY_COMPARE(page->model().rows(), kRows + extra / 41);
+        QVERIFY(QTest::qWaitForWindowExposed(page.get()));
+        const QImage shot = page->grab().toImage();
+        QCOMPARE(shot.pixel(1, 30), qRgb(160, 160, 160));
     }
 
     void keysTurnPagesAndPassOn() {
@@ -105,6 +158,8 @@ private Q_SLOTS:
         host.resize(kWidth, kHeight);
         host.show();
         QVERIFY(QTest::qWaitForWindowExposed(&host));
+        host.resize(kWidth, kHeight + page->contentTop());
+        QTRY_COMPARE(page->height(), kHeight + page->contentTop());
         page->SetText(NumberedLines(100));
         page->UpdateGeometry();
         QCOMPARE(page->model().rows(), kRows);
@@ -147,7 +202,7 @@ private Q_SLOTS:
         page->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(page.get()));
         page->findChild<QPushButton*>(QStringLiteral("findButton"))->setFocus();
-        QTest::mouseClick(page.get(), Qt::LeftButton, {}, QPoint(5, kHeight - 5));
+        QTest::mouseClick(page.get(), Qt::LeftButton, {}, QPoint(5, page->height() - 5));
         QCOMPARE(QApplication::focusWidget(), PageField(*page));
     }
 
@@ -157,7 +212,7 @@ private Q_SLOTS:
         // second.
         auto page = OpenPage(std::string(17, '=') + "word and 12.5x\r\n");
         QCOMPARE(page->model().cols(), kCols);
-        QTest::mouseClick(page.get(), Qt::LeftButton, {}, CellCentre(1, 0));
+        QTest::mouseClick(page.get(), Qt::LeftButton, {}, CellCentre(*page, 1, 0));
         for (int c = 17; c < 20; ++c) QVERIFY(Selected(*page, 0, c));
         QVERIFY(Selected(*page, 1, 0));
         QVERIFY(!Selected(*page, 0, 16));
@@ -167,23 +222,23 @@ private Q_SLOTS:
         QCOMPARE(Status(*page), QStringLiteral(" word  "));
         QVERIFY(page->wordMode());
         QCOMPARE(page->findChild<QPushButton*>(QStringLiteral("wordExplainButton"))->geometry(),
-                 QRect(kWidth - 150, kHeight - 21, 150, 20));
+                 QRect(kWidth - 150, page->height() - 21, 150, 20));
 
         // The second click on the same word clears the selection.
-        QTest::mouseClick(page.get(), Qt::LeftButton, {}, CellCentre(0, 18));
+        QTest::mouseClick(page.get(), Qt::LeftButton, {}, CellCentre(*page, 0, 18));
         for (int c = 17; c < 20; ++c) QVERIFY(!Selected(*page, 0, c));
         QVERIFY(!Selected(*page, 1, 0));
 
         // A number with its decimal point: "12.5" in row 1 columns 6-9; the
         // letter after it is not part of it.
-        QTest::mouseClick(page.get(), Qt::LeftButton, {}, CellCentre(1, 7));
+        QTest::mouseClick(page.get(), Qt::LeftButton, {}, CellCentre(*page, 1, 7));
         for (int c = 6; c <= 9; ++c) QVERIFY(Selected(*page, 1, c));
         QVERIFY(!Selected(*page, 1, 5));
         QVERIFY(!Selected(*page, 1, 10));
         // Other ASCII leaves the selection alone; a control cell clears it.
-        QTest::mouseClick(page.get(), Qt::LeftButton, {}, CellCentre(0, 0));
+        QTest::mouseClick(page.get(), Qt::LeftButton, {}, CellCentre(*page, 0, 0));
         QVERIFY(Selected(*page, 1, 6));
-        QTest::mouseClick(page.get(), Qt::LeftButton, {}, CellCentre(1, 11));
+        QTest::mouseClick(page.get(), Qt::LeftButton, {}, CellCentre(*page, 1, 11));
         QVERIFY(!Selected(*page, 1, 6));
         // A page layout goes back to status mode.
         QTest::keyClick(page.get(), Qt::Key_PageDown);
@@ -194,16 +249,16 @@ private Q_SLOTS:
         ProgramHome home;
         auto page = OpenPage(Gbk("甲乙丙") + "\r\n" + Gbk("丁戊") + "\r\n");
         // A click on the trail byte selects both bytes of the character.
-        QTest::mouseClick(page.get(), Qt::LeftButton, {}, CellCentre(0, 3));
+        QTest::mouseClick(page.get(), Qt::LeftButton, {}, CellCentre(*page, 0, 3));
         QVERIFY(Selected(*page, 0, 2));
         QVERIFY(Selected(*page, 0, 3));
         QVERIFY(!Selected(*page, 0, 1));
         QVERIFY(!Selected(*page, 0, 4));
-        QTest::mouseClick(page.get(), Qt::LeftButton, {}, CellCentre(0, 2));
+        QTest::mouseClick(page.get(), Qt::LeftButton, {}, CellCentre(*page, 0, 2));
         QVERIFY(!Selected(*page, 0, 2));
         QVERIFY(!Selected(*page, 0, 3));
 
-        QTest::mouseDClick(page.get(), Qt::LeftButton, {}, CellCentre(1, 1));
+        QTest::mouseDClick(page.get(), Qt::LeftButton, {}, CellCentre(*page, 1, 1));
         for (int c = 0; c <= kCols; ++c) QVERIFY(Selected(*page, 1, c));
         QVERIFY(!Selected(*page, 0, 0));
     }
@@ -303,8 +358,9 @@ private Q_SLOTS:
         QTest::keyClick(page.get(), Qt::Key_PageDown);
         QTest::keyClick(page.get(), Qt::Key_PageDown);  // line 16 at the top
         const int32_t topByte = page->model().topOffset();
-        for (int h = kHeight; h <= kHeight + 41 * 5; h += 7) page->resize(kWidth, h);
-        page->resize(kWidth, 65 + 41 * 8);
+        const int bar = page->contentTop();
+        for (int h = kHeight; h <= kHeight + 41 * 5; h += 7) page->resize(kWidth, bar + h);
+        page->resize(kWidth, bar + 65 + 41 * 8);
         // Still the old split while the burst goes on.
         QCOMPARE(page->model().rows(), kRows);
         QTRY_COMPARE(page->model().rows(), 8);
@@ -324,14 +380,15 @@ private Q_SLOTS:
         const QImage shot = page->grab().toImage();
         const QRgb back = qRgb(160, 160, 160);
         const QRgb dialog = qRgb(240, 240, 240);
-        QCOMPARE(shot.pixel(1, 30), back);
-        QCOMPARE(shot.pixel(kWidth - 1, kHeight - 26), back);
-        QCOMPARE(shot.pixel(1, 28), dialog);
-        QCOMPARE(shot.pixel(1, kHeight - 24), dialog);
+        const int top = page->contentTop();
+        QCOMPARE(shot.pixel(1, top + 30), back);
+        QCOMPARE(shot.pixel(kWidth - 1, page->height() - 26), back);
+        QCOMPARE(shot.pixel(1, top + 28), dialog);
+        QCOMPARE(shot.pixel(1, page->height() - 24), dialog);
         // The text is there: red glyph pixels in the first row.
         int red = 0;
         for (int x = 50; x < 200; ++x)
-            for (int y = 40; y < 80; ++y) {
+            for (int y = top + 40; y < top + 80; ++y) {
                 const QRgb px = shot.pixel(x, y);
                 red += qRed(px) > 200 && qGreen(px) < 80 && qBlue(px) < 80;
             }
