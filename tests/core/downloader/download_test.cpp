@@ -253,6 +253,73 @@ TEST_F(DownloadTest, StopEndsTheRunWithinASecondAndLeavesNoPartialChapter) {
     EXPECT_EQ(names, (std::vector<std::string>{"第一章.html", "第一章.txt"}));
 }
 
+// Saving a chapter overlaps fetching the next, yet the observer must see
+// the calls of a run on one thread: one at a time, each row's reports
+// between its count and the next row's count.
+TEST_F(DownloadTest, ReportsKeepTheOrderOfTheRowsWhileSavingOverlapsFetching) {
+    class SequenceObserver final : public DownloadObserver {
+    public:
+        void OnStatus(const std::string& text) override {
+            Log(text.rfind(Gbk("(下载文件: "), 0) == 0 ? "fetch " + Url(text) : "status " + text);
+        }
+        void OnCount(const std::string& text) override { Log("count" + text); }
+        void OnRowDone(size_t row, const std::string& state, const std::string&) override {
+            Log("row " + std::to_string(row) + " " + state);
+        }
+        void OnFinished(const DownloadSummary&) override { Log("finished"); }
+
+        std::vector<std::string> events;
+        bool overlapped = false;
+
+    private:
+        static std::string Url(const std::string& text) { return text.substr(text.rfind(' ') + 1); }
+        void Log(std::string e) {
+            if (inside_.exchange(true)) overlapped = true;
+            std::this_thread::sleep_for(std::chrono::microseconds(200));  // widens any race
+            events.push_back(std::move(e));
+            inside_ = false;
+        }
+        std::atomic<bool> inside_{false};
+    };
+
+    LinkList links = Analyse();
+    DownloadJob job = JobFor(links);
+    job.rows[4].checked = false;
+    job.settings.formatTxt = 1;
+    SequenceObserver observer;
+    RunDownload(job, observer);
+    EXPECT_FALSE(observer.overlapped);
+
+    // Progress texts repeat: a fetch's (reduced to its address) and the
+    // formatter's each count once per run of them.
+    const std::string formatting = "status " + Gbk("格式化(");
+    std::vector<std::string> seen;
+    for (const std::string& e : observer.events) {
+        std::string key = e.rfind(formatting, 0) == 0 ? formatting + "*" : e;
+        bool progress = key.rfind("fetch ", 0) == 0 || key == formatting + "*";
+        if (progress && !seen.empty() && seen.back() == key) continue;
+        seen.push_back(key);
+    }
+    std::vector<std::string> expected = {"count 4/0"};
+    const std::string done = Gbk("下载完成"), failed = Gbk("下载失败");
+    for (size_t r = 0; r < 4; ++r) {
+        expected.push_back("count 4/" + std::to_string(r + 1));
+        expected.push_back("fetch " + job.rows[r].url);
+        if (r == 3) {
+            expected.push_back("row 3 " + failed);
+            continue;
+        }
+        expected.push_back("status " + Gbk("保存数据...."));
+        expected.push_back("status " + Gbk("格式化txt内容"));
+        expected.push_back(formatting + "*");
+        expected.push_back("status ....");
+        expected.push_back("row " + std::to_string(r) + " " + done);
+    }
+    expected.push_back("status " + Gbk("下载完成，1 个网址失败"));
+    expected.push_back("finished");
+    EXPECT_EQ(seen, expected);
+}
+
 TEST_F(DownloadTest, UnwritableFolderIsAFailureNotADoneRow) {
     DownloadJob job = JobFor(Analyse());
     job.rows.resize(1);
