@@ -36,8 +36,10 @@ struct DownloadSummary {
     std::string bookFolder;  // S/<MD5>/, UTF-8
 };
 
-// What a download run tells its window, on the worker thread. Texts are GBK
-// unless they are paths, which are UTF-8 like every path of the system.
+// What a download run tells its window. The calls come one at a time and in
+// the order of the rows, from the run's thread or from the thread that saves
+// its chapters meanwhile. Texts are GBK unless they are paths, which are
+// UTF-8 like every path of the system.
 class DownloadObserver {
 public:
     virtual ~DownloadObserver() = default;
