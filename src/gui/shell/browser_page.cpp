@@ -31,14 +31,6 @@ QWebEnginePage* BrowserWebPage::createWindow(WebWindowType /*type*/) {
     return page ? page->webPage() : nullptr;
 }
 
-void BrowserWebPage::javaScriptAlert(const QUrl&, const QString&) {}
-
-bool BrowserWebPage::javaScriptConfirm(const QUrl&, const QString&) { return false; }
-
-bool BrowserWebPage::javaScriptPrompt(const QUrl&, const QString&, const QString&, QString*) {
-    return false;
-}
-
 void BrowserWebPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString&, int,
                                               const QString&) {}
 

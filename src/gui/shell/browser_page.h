@@ -16,9 +16,10 @@ namespace quillon {
 class CMainFrame;
 class BrowserPage;
 
-// The web page of a page host. Pop-ups become tabs of the frame, and scripts
-// never get a dialog: alerts are dropped, confirmations and prompts answered
-// "no", console output ignored, so a page's script errors stay invisible.
+// The web page of a page host. Pop-ups become tabs of the frame, and a
+// page's script errors stay invisible: they only ever reach the console,
+// whose output is dropped. Alerts, confirmations and prompts are the page
+// talking to the user and are shown as any browser shows them.
 class BrowserWebPage final : public QWebEnginePage {
     Q_OBJECT
 public:
@@ -26,10 +27,6 @@ public:
 
 protected:
     QWebEnginePage* createWindow(WebWindowType type) override;
-    void javaScriptAlert(const QUrl& securityOrigin, const QString& msg) override;
-    bool javaScriptConfirm(const QUrl& securityOrigin, const QString& msg) override;
-    bool javaScriptPrompt(const QUrl& securityOrigin, const QString& msg, const QString& defaultValue,
-                          QString* result) override;
     void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString& message,
                                   int lineNumber, const QString& sourceID) override;
 

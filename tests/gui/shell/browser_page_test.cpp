@@ -6,9 +6,12 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QAbstractButton>
 #include <QFile>
+#include <QMessageBox>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QWebEngineView>
 
 #include "core/text/gbk_codec.h"
@@ -241,11 +244,8 @@ private slots:
         QString folder = HomeFile(QStringLiteral("temp"));
         WriteFile(folder + QStringLiteral("/child.html"),
                   "<html><head><title>Child</title></head><body>child</body></html>");
-        // An alert must not stop the script: a dialog would block it until
-        // someone closed it, and the title would never change.
         WriteFile(folder + QStringLiteral("/opener.html"),
                   "<html><head><title>Opener</title></head><body><script>"
-                  "alert('hidden'); confirm('hidden too');"
                   "window.open('child.html');"
                   "setTimeout(function () { document.title = 'Changed'; }, 300);"
                   "</script></body></html>");
@@ -261,6 +261,34 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(opener->Title(), QStringLiteral("Changed"), 20000);
         QCOMPARE(QString::fromStdString(frame_->tabStrip()->model().Title(index)), QStringLiteral("Changed"));
         QTRY_COMPARE(frame_->windowTitle(), QStringLiteral("Child-Quillon"));
+    }
+
+    void scriptDialogsReachTheUserAndErrorsDoNot() {
+        // The page's alert and confirmation are shown; the confirmation's
+        // answer goes back to the script. The error before them shows
+        // nothing and stops only its own script.
+        QString file = HomeFile(QStringLiteral("temp/dialogs.html"));
+        WriteFile(file,
+                  "<html><head><title>start</title></head><body>"
+                  "<script>undefinedFunction();</script><script>"
+                  "alert('hello');"
+                  "document.title = confirm('sure?') ? 'confirmed' : 'refused';"
+                  "</script></body></html>");
+        QStringList shown;
+        QTimer answerer;
+        // The boxes run their own event loops; a timer answers them there.
+        connect(&answerer, &QTimer::timeout, this, [&shown] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box) return;
+            shown << box->text();
+            box->button(QMessageBox::Ok)->click();
+        });
+        answerer.start(50);
+        BrowserPage* page = NewPage();
+        page->Navigate(QUrl::fromLocalFile(file).toString());
+        QTRY_COMPARE_WITH_TIMEOUT(page->Title(), QStringLiteral("confirmed"), 20000);
+        answerer.stop();
+        QCOMPARE(shown, (QStringList{QStringLiteral("hello"), QStringLiteral("sure?")}));
     }
 
     void configuredTitleWinsOverThePageUnlessNone() {
