@@ -266,14 +266,15 @@ void CMainFrame::OpenStartTabs() {
     if (mainUrl.isEmpty()) mainUrl = kBlank;
     if (BrowserPage* main = OpenTab(mainUrl, true)) main->MakeMain();
 
-    // Each tab goes after the one opened before it, so the strip shows them
-    // in the order of the file rather than reversed.
+    // Each tab goes right after the current (main) tab, so the strip shows
+    // the block's lines last to first. The block comes from the update
+    // server, whose files are written for that order.
     std::vector<std::string> lines;
     tags.GetBlock("[TAB_BEGIN]", "[TAB_END]", lines, kStartTabLines);
     for (const std::string& line : lines) {
         FieldSplitter fields;
         if (fields.Split(line, '*', true) <= 2) continue;
-        BrowserPage* page = OpenTabAt(kBlank, PageCount(), false);
+        BrowserPage* page = OpenTab(kBlank, false);
         if (!page) break;
         page->SetDeferred(std::atoi(fields[0].c_str()) != 0, FromGbk(fields[1]), FromGbk(fields[2]));
     }
@@ -287,8 +288,7 @@ void CMainFrame::OpenConfiguredTabs() {
     tags.Open(GetProgramFolder() + "data/main.htm");
     std::vector<std::string> lines;
     tags.GetBlock("[NEW_URL_BEGIN]", "[NEW_URL_END]", lines, kConfiguredTabLines);
-    // In the order of the file, starting right after the current tab.
-    int at = strip_->model().current() + 1;
+    // Like the start tabs, each goes right after the current tab.
     for (const std::string& line : lines) {
         size_t first = line.find('*');
         if (first == std::string::npos || first == 0) continue;
@@ -297,9 +297,8 @@ void CMainFrame::OpenConfiguredTabs() {
         std::string address(TrimAscii(std::string_view(line).substr(first + 1, second - first - 1)));
         if (address.empty()) continue;
         std::string title = line.substr(0, first);
-        BrowserPage* page = OpenTabAt(FromGbk(address), at, false);
+        BrowserPage* page = OpenTab(FromGbk(address), false);
         if (!page) break;
-        at = strip_->model().IndexOf(page) + 1;
         if (title != "NONE") page->SetTitle(FromGbk(title));
     }
     Retitle();

@@ -299,14 +299,15 @@ private slots:
                   GbkBytes("[NEW_URL_BEGIN]\r\nNONE*") + url.toUtf8() + GbkBytes("*\r\n配置标题*") +
                       url.toUtf8() + "*\r\n[NEW_URL_END]\r\n");
         frame_->SelectTab(0);
+        // Each goes right after the current tab: the last line ends up first.
         frame_->OpenConfiguredTabs();
-        BrowserPage* none = frame_->PageAt(1);
-        BrowserPage* titled = frame_->PageAt(2);
+        BrowserPage* none = frame_->PageAt(2);
+        BrowserPage* titled = frame_->PageAt(1);
         QTRY_COMPARE_WITH_TIMEOUT(none->Title(), QStringLiteral("Own Title"), 20000);
         QTRY_COMPARE_WITH_TIMEOUT(titled->BrowserTitle(), QStringLiteral("Own Title"), 20000);
         QCOMPARE(titled->Title(), QStringLiteral("配置标题"));
-        QCOMPARE(QString::fromStdString(frame_->tabStrip()->model().Title(1)), QStringLiteral("Own Title"));
-        QCOMPARE(QString::fromStdString(frame_->tabStrip()->model().Title(2)), QStringLiteral("配置标题"));
+        QCOMPARE(QString::fromStdString(frame_->tabStrip()->model().Title(2)), QStringLiteral("Own Title"));
+        QCOMPARE(QString::fromStdString(frame_->tabStrip()->model().Title(1)), QStringLiteral("配置标题"));
     }
 };
 

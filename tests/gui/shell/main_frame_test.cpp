@@ -98,9 +98,10 @@ private slots:
         auto frame = ShownFrame();
         QVERIFY(frame);
         QCOMPARE(frame->addressEdit()->text(), QStringLiteral("http://127.0.0.1:9/start"));
-        // The two-field line opens nothing.
-        QCOMPARE(Titles(*frame), (QStringList{QStringLiteral("主窗口"), QStringLiteral("书签页"),
-                                              QStringLiteral("第二页")}));
+        // The two-field line opens nothing. Each tab went right after the
+        // main tab, so the block shows last line first.
+        QCOMPARE(Titles(*frame), (QStringList{QStringLiteral("主窗口"), QStringLiteral("第二页"),
+                                              QStringLiteral("书签页")}));
         QCOMPARE(frame->tabStrip()->model().current(), 0);
         QCOMPARE(frame->windowTitle(), QStringLiteral("主窗口-Quillon"));
         BrowserPage* main = frame->PageAt(0);
@@ -108,17 +109,17 @@ private slots:
         QVERIFY(!main->closable());
         QVERIFY(main->isVisible());
 
-        BrowserPage* deferred = frame->PageAt(1);
+        BrowserPage* deferred = frame->PageAt(2);
         QVERIFY(!deferred->closable());
-        QVERIFY(frame->PageAt(2)->closable());
+        QVERIFY(frame->PageAt(1)->closable());
         QVERIFY(!deferred->isVisible());
         // Nothing loads until the tab is first shown.
         QVERIFY(deferred->deferredPending());
         QVERIFY(deferred->browser()->url().isEmpty());
 
         TabStrip* strip = frame->tabStrip();
-        QTest::mouseClick(strip, Qt::LeftButton, {}, Centre(strip->model().Cell(1)));
-        QCOMPARE(strip->model().current(), 1);
+        QTest::mouseClick(strip, Qt::LeftButton, {}, Centre(strip->model().Cell(2)));
+        QCOMPARE(strip->model().current(), 2);
         QVERIFY(deferred->isVisible());
         QVERIFY(!main->isVisible());
         QCOMPARE(deferred->browser()->url(), QUrl(QStringLiteral("http://127.0.0.1:9/deferred")));
@@ -126,7 +127,7 @@ private slots:
         QCOMPARE(frame->windowTitle(), QStringLiteral("书签页-Quillon"));
 
         // A page configured as not closable stays.
-        QVERIFY(!frame->CloseTab(1, false));
+        QVERIFY(!frame->CloseTab(2, false));
         QCOMPARE(frame->PageCount(), 3);
         QVERIFY(QtMessenger::Shown().isEmpty());
     }
@@ -168,10 +169,16 @@ private slots:
     }
 
     void closeMarkClosesTheCurrentTab() {
+        // Shown last to first: main, then the deferred tab, then the one
+        // closed here.
+        WriteTags({QStringLiteral("[TAB_BEGIN]"), QStringLiteral("1*可关*http://127.0.0.1:9/closable*"),
+                   QStringLiteral("1*延后*http://127.0.0.1:9/deferred*"), QStringLiteral("[TAB_END]")});
         auto frame = ShownFrame();
         QVERIFY(frame);
         TabStrip* strip = frame->tabStrip();
         QPointer<BrowserPage> second = frame->PageAt(2);
+        QCOMPARE(second->Title(), QStringLiteral("可关"));
+        QVERIFY(frame->PageAt(1)->deferredPending());
         frame->SelectTab(2);
         QPoint mark = Centre(strip->model().CloseMark(2));
         // Pressed on the mark but released elsewhere: nothing closes.
@@ -254,15 +261,16 @@ private slots:
         QVERIFY(frame);
         QCOMPARE(frame->PageCount(), 1);
         QTRY_COMPARE_WITH_TIMEOUT(frame->PageCount(), 3, 5000);
-        // After the current (main) tab in the file's order, not made current.
+        // Each right after the current (main) tab, so last line first; none
+        // made current.
         QCOMPARE(frame->CurrentPage(), frame->PageAt(0));
-        BrowserPage* news = frame->PageAt(1);
-        BrowserPage* own = frame->PageAt(2);
+        BrowserPage* own = frame->PageAt(1);
+        BrowserPage* news = frame->PageAt(2);
         QCOMPARE(news->OwnTitle(), QStringLiteral("新闻"));
         QCOMPARE(news->browser()->url(), QUrl(QStringLiteral("http://127.0.0.1:9/news")));
         QVERIFY(own->OwnTitle().isEmpty());
         QCOMPARE(own->browser()->url(), QUrl(QStringLiteral("http://127.0.0.1:9/own")));
-        QCOMPARE(Titles(*frame).at(1), QStringLiteral("新闻"));
+        QCOMPARE(Titles(*frame).at(2), QStringLiteral("新闻"));
     }
 
     void commandsOfTheToolbar() {
