@@ -85,10 +85,10 @@ bool WriteChapterFile(const std::string& path, std::string_view data) {
         const std::string self = "/proc/self/fd/" + std::to_string(fd);
         linked = linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0;
     }
-    const bool exists = !linked && errno == EEXIST;
     close(fd);
-    if (linked) return true;
-    return exists ? WriteFileAtomically(path, data) : false;
+    // An existing file (EEXIST), a missing /proc or a short write: the
+    // rename path decides, and fails where the folder cannot take the file.
+    return linked || WriteFileAtomically(path, data);
 }
 
 // Passes reports on in the order a run on one thread would make them. While

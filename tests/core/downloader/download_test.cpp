@@ -320,6 +320,23 @@ TEST_F(DownloadTest, ReportsKeepTheOrderOfTheRowsWhileSavingOverlapsFetching) {
     EXPECT_EQ(seen, expected);
 }
 
+TEST_F(DownloadTest, DownloadingAgainReplacesTheChapterFilesWhole) {
+    DownloadJob job = JobFor(Analyse());
+    job.rows.resize(1);
+    const std::string book = BookFolder();
+    ASSERT_EQ(EnsureFolders(book + "txt/1.txt"), 0);
+    ASSERT_TRUE(WriteWholeFile(book + "txt/第一章.txt", std::string(100000, 'o')));
+    RecordingObserver observer;
+    EXPECT_EQ(RunDownload(job, observer).saved, 1);
+    EXPECT_EQ(Read(book + "txt/第一章.txt"), Gbk("\r\n第一章 开始\r\n\r\n　　第一段。\r\n"));
+    EXPECT_EQ(Read(book + "html/第一章.html"), Utf8Chapter());
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(book))
+        if (e.is_regular_file()) names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"第一章.html", "第一章.txt"}));
+}
+
 TEST_F(DownloadTest, UnwritableFolderIsAFailureNotADoneRow) {
     DownloadJob job = JobFor(Analyse());
     job.rows.resize(1);
