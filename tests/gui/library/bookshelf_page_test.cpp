@@ -317,6 +317,18 @@ private Q_SLOTS:
         QVERIFY(FindRow(page->bookModel(), QStringLiteral("[文件]空白的书.txt")) > 0);
     }
 
+    void importThatCannotBeSavedSaysSoAndCancels() {
+        // A folder where the file belongs: the file cannot be created.
+        mkdir((home_ + "data/tmp.txt").c_str(), 0755);
+        ImportDialog d;
+        d.show();
+        Child<QPlainTextEdit>(&d, "importEdit")->setPlainText(QStringLiteral("正文"));
+        QTest::mouseClick(Child<QPushButton>(&d, "importButton"), Qt::LeftButton);
+        QCOMPARE(QtMessenger::Shown().last(), QStringLiteral("保存失败"));
+        QVERIFY(!d.isVisible());
+        QCOMPARE(d.result(), int(QDialog::Rejected));
+    }
+
     void localBrowserNormalisesFiltersAndOpens() {
         std::string root = home_ + "local";
         mkdir(root.c_str(), 0755);
