@@ -1,7 +1,9 @@
 #include "gui/app/plain_main_window.h"
 
+#include <QGuiApplication>
 #include <QLabel>
 #include <QMenuBar>
+#include <QScreen>
 #include <QTimer>
 
 #include "core/config/window_config.h"
@@ -12,14 +14,26 @@ namespace quillon {
 
 void RestoreWindowPlacement(QWidget* window) {
     const WindowConfig& c = ProgramWindowConfig();
-    int w = std::max(200, c.right - c.left);
-    int h = std::max(150, c.bottom - c.top);
-    window->resize(w, h);
-    window->move(c.left, c.top);
+    // Differences in 64 bits: a damaged record must not overflow them.
+    qint64 w = std::max<qint64>(200, qint64(c.right) - c.left);
+    qint64 h = std::max<qint64>(150, qint64(c.bottom) - c.top);
+    QPoint topLeft(c.left, c.top);
+    // A record from another screen layout (a monitor since removed) or a
+    // damaged one would put the window out of reach or make it larger than
+    // the desktop; bring it back onto the screens instead.
+    if (QScreen* primary = QGuiApplication::primaryScreen()) {
+        const QRect desk = primary->availableVirtualGeometry();
+        w = std::min<qint64>(w, std::max(200, desk.width()));
+        h = std::min<qint64>(h, std::max(150, desk.height()));
+        const QRect visible = desk.intersected(QRect(topLeft, QSize(int(w), int(h))));
+        if (visible.width() < 100 || visible.height() < 50) topLeft = primary->availableGeometry().topLeft();
+    }
+    window->resize(int(w), int(h));
+    window->move(topLeft);
     // The record holds the outer rectangle, but resize() sets the inner one.
     // Once the window manager has framed the window, take the frame off so
     // the window does not grow by its border on every run.
-    QTimer::singleShot(0, window, [window, w, h] {
+    QTimer::singleShot(0, window, [window, w = int(w), h = int(h)] {
         QSize frame = window->frameGeometry().size() - window->size();
         if (frame.width() > 0 || frame.height() > 0)
             window->resize(std::max(1, w - frame.width()), std::max(1, h - frame.height()));

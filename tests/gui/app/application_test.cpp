@@ -4,9 +4,11 @@
 #include <string>
 #include <vector>
 
+#include <QGuiApplication>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -80,6 +82,44 @@ private Q_SLOTS:
         }
         // Destroying the window saved the whole 520-byte record.
         QCOMPARE(FileSize(Path("data/gconfig.dat")), 520LL);
+    }
+
+    // A record from a monitor since removed, or a damaged one, must still give
+    // a window the user can reach and that fits the desktop.
+    void placementOutsideTheScreensIsBroughtBack() {
+        StartApplication();
+        const QRect desk = QGuiApplication::primaryScreen()->availableVirtualGeometry();
+        struct Case {
+            const char* name;
+            int left, top, right, bottom;
+        };
+        const Case cases[] = {
+            {"far right and below", 5000000, 5000000, 5000800, 5000560},
+            {"far left and above", -90000, -90000, -89200, -89440},
+            {"larger than the desktop", 0, 0, 2147483647, 2147483647},
+            {"width that overflows 32 bits", -2147483647 - 1, 0, 2147483647, 400},
+        };
+        for (const Case& c : cases) {
+            WindowConfig& config = ProgramWindowConfig();
+            config.left = c.left;
+            config.top = c.top;
+            config.right = c.right;
+            config.bottom = c.bottom;
+            PlainMainWindow w;
+            QVERIFY2(w.width() <= desk.width() && w.height() <= desk.height(), c.name);
+            QVERIFY2(w.width() >= 200 && w.height() >= 150, c.name);
+            const QRect shown = desk.intersected(w.geometry());
+            QVERIFY2(shown.width() >= 100 && shown.height() >= 50, c.name);
+        }
+        // A placement on the screen is kept as it was.
+        WindowConfig& config = ProgramWindowConfig();
+        config.left = 40;
+        config.top = 30;
+        config.right = 440;
+        config.bottom = 330;
+        PlainMainWindow w;
+        QCOMPARE(w.pos(), QPoint(40, 30));
+        QCOMPARE(w.size(), QSize(400, 300));
     }
 
     void exitDeletesOnlyHtmlPagesFromTemp() {
