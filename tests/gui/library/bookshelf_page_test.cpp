@@ -488,6 +488,8 @@ private Q_SLOTS:
         QCOMPARE(urls.count(), 1);
         QCOMPARE(urls[0][0].toString(), QStringLiteral("https://home.test/"));
         QCOMPARE(Child<QLineEdit>(page, "searchEdit")->text(), QStringLiteral("首页文字"));
+        // Without the welcome keys the area keeps a usable size.
+        QCOMPARE(page->welcomeSize(), QSize(400, 300));
 
         WriteWholeFile(home_ + "data/main.htm",
                        Gbk("[SEARCH_BEGIN]\r\n!#站内*https://own.test/*书名*1*\r\n[SEARCH_END]\r\n"));
