@@ -54,6 +54,13 @@ size_t WideSkip(const WideSource& w, const unsigned char* p, size_t left) {
     return 2;
 }
 
+// The two-byte charsets of the system: a byte above 0x80 leads a character
+// whose second byte lies in 0x40..0xFE.
+bool IsDoubleByteCharset(std::string_view charset) {
+    return charset == "CP936" || charset == "GBK" || charset == "GB18030" || charset == "CP950" ||
+           charset == "BIG5" || charset == "BIG5-HKSCS";
+}
+
 }  // namespace
 
 std::string ConvertCharset(std::string_view input, const char* from, const char* to,
@@ -65,6 +72,7 @@ std::string ConvertCharset(std::string_view input, const char* from, const char*
 
     const bool fromUtf8 = std::string_view(from) == "UTF-8";
     const WideSource wide = WideSourceOf(from);
+    const bool fromDoubleByte = IsDoubleByteCharset(from);
     out.reserve(input.size() * 3 / 2 + 16);
     char buffer[4096];
     char* in = const_cast<char*>(input.data());
@@ -89,6 +97,13 @@ std::string ConvertCharset(std::string_view input, const char* from, const char*
             // Skip a whole character only when it is well-formed (it is then
             // merely unmappable); a broken sequence loses just its first byte.
             if (len > 1 && len <= inLeft && IsValidUtf8(std::string_view(in, len))) skip = len;
+        } else if (fromDoubleByte && inLeft >= 2) {
+            // A well-formed pair without a form in the target (a Big5
+            // character GBK lacks) goes as a whole; otherwise its trail byte
+            // would be read as the start of the next character.
+            const auto lead = static_cast<unsigned char>(in[0]);
+            const auto trail = static_cast<unsigned char>(in[1]);
+            if (lead > 0x80 && lead < 0xFF && trail >= 0x40 && trail < 0xFF && trail != 0x7F) skip = 2;
         }
         in += skip;
         inLeft -= skip;

@@ -93,6 +93,9 @@ TEST(GbkCodec, OtherCharsetsConvertToGbk) {
     // 中 in Big5 is A4 A4, in GBK D6 D0.
     EXPECT_EQ(ConvertCharset("\xA4\xA4", "CP950", "CP936", kGbkReplacement), "\xD6\xD0");
     EXPECT_EQ(ConvertCharset("a\xA4", "CP950", "CP936", kGbkReplacement), "a?");
+    // Big5 A1 5A has no GBK form; its trail byte 'Z' must not survive as a
+    // letter of its own, and the next character must still come through.
+    EXPECT_EQ(ConvertCharset("\xA1\x5A\xA4\xA4", "CP950", "CP936", kGbkReplacement), "?\xD6\xD0");
 }
 
 // One bad or unmappable character of a wide text must cost one replacement
