@@ -115,6 +115,11 @@ size_t OnHeader(char* data, size_t one, size_t size, void* user) {
     return size;
 }
 
+int OnProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    const auto* flag = static_cast<const std::atomic<bool>*>(user);
+    return flag->load() ? 1 : 0;
+}
+
 }  // namespace
 
 HttpGetClient::~HttpGetClient() { Close(); }
@@ -166,6 +171,11 @@ int HttpGetClient::Open(const std::string& url) {
     curl_easy_setopt(h, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
     curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &OnBody);
     curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, &OnHeader);
+    if (cancelFlag_) {
+        curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
+        curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, &OnProgress);
+        curl_easy_setopt(h, CURLOPT_XFERINFODATA, cancelFlag_);
+    }
     return 0;
 }
 

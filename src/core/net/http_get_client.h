@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <string>
 
@@ -52,6 +53,10 @@ public:
     void SetConnectTimeout(long seconds) { connectTimeoutSeconds_ = seconds; }
     // A transfer slower than 1 byte/s for this long is abandoned.
     void SetStallTimeout(long seconds) { stallTimeoutSeconds_ = seconds; }
+    // While `flag` is set, a transfer in progress is abandoned (as if the
+    // connection broke), so a worker that is told to stop does not wait for
+    // a long download to end. Null: never abandoned.
+    void SetCancelFlag(const std::atomic<bool>* flag) { cancelFlag_ = flag; }
 
 private:
     int Open(const std::string& url);
@@ -60,6 +65,7 @@ private:
     curl_slist* headers_ = nullptr;
     long connectTimeoutSeconds_ = 15;
     long stallTimeoutSeconds_ = 60;
+    const std::atomic<bool>* cancelFlag_ = nullptr;
 };
 
 }  // namespace quillon
