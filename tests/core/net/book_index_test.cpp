@@ -234,5 +234,23 @@ TEST_F(BookIndexFolder, ConcurrentFirstSearchesLoadOnce) {
     EXPECT_EQ(index.fileCount(), 2);
 }
 
+TEST(BookIndexSample, TheShippedIndexReadsWhole) {
+    // The generator script and the reader must agree on the format: every
+    // record the script wrote is read back, and its site switch holds.
+    BookIndex index(std::string(QUILLON_TEST_DATA) + "/../../list/");
+    ASSERT_EQ(index.Ensure(), BookIndex::kLoaded);
+    ASSERT_EQ(index.fileCount(), 2);
+    for (int i = 0; i < index.fileCount(); ++i)
+        EXPECT_EQ(index.file(i).count(), index.file(i).declared()) << index.fileNames()[i];
+    EXPECT_GE(index.total(), 40);
+    std::vector<std::string> sites;
+    index.file(0).Search(SplitSearchWords(Gbk("呐喊")), [&](BookSearchRow&& row) {
+        sites.push_back(GbkToUtf8(row.site));
+        return true;
+    });
+    EXPECT_EQ(sites, std::vector<std::string>{"维基文库·鲁迅作品"});
+    EXPECT_EQ(Titles(index.file(1), "Pride"), std::vector<std::string>{"Pride and Prejudice"});
+}
+
 }  // namespace
 }  // namespace quillon
