@@ -3,6 +3,7 @@
 #include "gui/app/application.h"
 #include "gui/app/web_engine_setup.h"
 #include "gui/library/bookshelf_panel.h"
+#include "gui/shell/favourites_runner.h"
 #include "gui/shell/main_frame.h"
 #include "gui/shell/reading_panel.h"
 
@@ -12,6 +13,7 @@ int main(int argc, char** argv) {
     quillon::StartApplication();
     quillon::RegisterBookshelfPanel();
     quillon::RegisterReadingPanel();
+    quillon::RegisterFavouritesDialog();
     int rc = 0;
     {
         // The frame saves its placement when destroyed, before the exit
