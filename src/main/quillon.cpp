@@ -6,6 +6,7 @@
 #include "gui/shell/favourites_runner.h"
 #include "gui/shell/main_frame.h"
 #include "gui/shell/reading_panel.h"
+#include "gui/shell/update_starter.h"
 
 int main(int argc, char** argv) {
     quillon::PrepareWebEngine();
@@ -14,6 +15,7 @@ int main(int argc, char** argv) {
     quillon::RegisterBookshelfPanel();
     quillon::RegisterReadingPanel();
     quillon::RegisterFavouritesDialog();
+    quillon::CMainFrame::SetUpdateWorkerStarter(quillon::StartUpdateThread);
     int rc = 0;
     {
         // The frame saves its placement when destroyed, before the exit
