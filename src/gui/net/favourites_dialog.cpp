@@ -12,6 +12,7 @@
 #include <QVBoxLayout>
 
 #include "core/platform/program_folder.h"
+#include "core/text/gbk_literal.h"
 #include "gui/app/qt_messenger.h"
 #include "gui/app/text_convert.h"
 
@@ -85,6 +86,12 @@ FavouriteEditDialog::FavouriteEditDialog(const Favourite& initial, QWidget* pare
 void FavouriteEditDialog::Save() {
     Favourite f{ToGbk(description_->text()), ToGbk(address_->text())};
     QtMessenger messenger(this);
+    // The file holds GBK only: a character without a GBK form would be
+    // dropped on the way, and an address quietly changed opens another page.
+    if (FromGbk(f.description) != description_->text() || FromGbk(f.url) != address_->text()) {
+        messenger.Inform(Gbk("说明或网址中含有无法保存的字符"));
+        return;
+    }
     if (!ValidateFavourite(f, messenger)) return;
     result_ = std::move(f);
     accept();

@@ -119,6 +119,9 @@ private slots:
             Type(edit, "address", QStringLiteral("a*b"));
             Click(edit, "save");
             openAfterSave << edit->isVisible();
+            Type(edit, "address", QStringLiteral("http://x/\U0001F600"));
+            Click(edit, "save");
+            openAfterSave << edit->isVisible();
             Type(edit, "address", QStringLiteral(" http://new/ "));
             Click(edit, "save");
             openAfterSave << edit->isVisible();
@@ -126,9 +129,10 @@ private slots:
         });
         Click(d.get(), "add");
         QCOMPARE(title, QStringLiteral("增加/编辑收藏"));
-        QCOMPARE(openAfterSave, (QList<bool>{true, true, true, false}));
+        QCOMPARE(openAfterSave, (QList<bool>{true, true, true, true, false}));
         QCOMPARE(QtMessenger::Shown(), (QStringList{QStringLiteral("说明不能为空"), QStringLiteral("网址不能为空"),
-                                                    QStringLiteral("说明和网址中不能含有*号或换行")}));
+                                                    QStringLiteral("说明和网址中不能含有*号或换行"),
+                                                    QStringLiteral("说明或网址中含有无法保存的字符")}));
         QCOMPARE(d->list()->topLevelItemCount(), 4);
         QCOMPARE(Row(*d, 3), (QStringList{QStringLiteral("  "), QStringLiteral("用户收藏"),
                                           QStringLiteral("新站"), QStringLiteral("http://new/")}));
