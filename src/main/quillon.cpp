@@ -4,8 +4,10 @@
 #include "gui/app/application.h"
 #include "gui/app/web_engine_setup.h"
 #include "gui/library/bookshelf_panel.h"
+#include "gui/shell/favourites_runner.h"
 #include "gui/shell/main_frame.h"
 #include "gui/shell/reading_panel.h"
+#include "gui/shell/update_starter.h"
 
 int main(int argc, char** argv) {
     quillon::PrepareWebEngine();
@@ -14,6 +16,8 @@ int main(int argc, char** argv) {
     quillon::RegisterBookshelfPanel();
     quillon::RegisterReadingPanel();
     quillon::RegisterSpeechReading();
+    quillon::RegisterFavouritesDialog();
+    quillon::CMainFrame::SetUpdateWorkerStarter(quillon::StartUpdateThread);
     int rc = 0;
     {
         // The frame saves its placement when destroyed, before the exit
