@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
 
@@ -85,6 +86,10 @@ bool SaveUserFavourites(const std::string& path, const std::vector<Favourite>& f
     std::string temp = path + ".saving";
     int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) return false;
+    // The new file takes the place of the old one: it keeps the old one's
+    // permissions, so a list the user made private stays private.
+    struct stat old{};
+    if (::stat(path.c_str(), &old) == 0) ::fchmod(fd, old.st_mode & 07777);
     // Flushed before the rename: otherwise a power cut soon after could leave
     // the renamed file empty on disk, losing every favourite at once.
     bool ok = WriteAll(fd, text) && ::fsync(fd) == 0;

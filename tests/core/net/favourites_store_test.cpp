@@ -94,6 +94,11 @@ TEST(FavouritesStore, SaveWritesLinesAtomicallyAndFailsWithoutTouchingTheOldFile
     EXPECT_TRUE(FileExists(path));
     EXPECT_EQ(FileSize(path), 0);
 
+    std::filesystem::permissions(path, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    ASSERT_TRUE(SaveUserFavourites(path, {{"P", "p"}}));
+    EXPECT_EQ(std::filesystem::status(path).permissions(),
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+
     EXPECT_FALSE(SaveUserFavourites(tmp.path() + "no/such/folder/userkey.ini", {{"A", "a"}}));
     // A stale temporary left by a crash does not block the next save.
     ASSERT_TRUE(WriteWholeFile(path + ".saving", "junk"));
