@@ -1,10 +1,10 @@
 #include "core/net/favourites_store.h"
 
-#include <cerrno>
-#include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
+#include <cstdio>
 #include <utility>
 
 #include "core/config/tag_file.h"
@@ -70,7 +70,8 @@ std::vector<Favourite> LoadRecommendedFavourites(const std::string& tagPath) {
 FavouritesLoad LoadUserFavourites(const std::string& path, std::vector<Favourite>& out) {
     out.clear();
     TagText text;
-    if (text.Load(path) != 0) return FileExists(path) ? FavouritesLoad::Unreadable : FavouritesLoad::Missing;
+    if (text.Load(path) != 0)
+        return FileExists(path) ? FavouritesLoad::Unreadable : FavouritesLoad::Missing;
     std::string line;
     while (text.NextValue(line) == 0) {
         Favourite f;
@@ -81,14 +82,15 @@ FavouritesLoad LoadUserFavourites(const std::string& path, std::vector<Favourite
 
 bool SaveUserFavourites(const std::string& path, const std::vector<Favourite>& favourites) {
     std::string text;
-    for (const auto& f : favourites) text += Format("%s*%s*\r\n", f.description.c_str(), f.url.c_str());
+    for (const auto& f : favourites)
+        text += Format("%s*%s*\r\n", f.description.c_str(), f.url.c_str());
 
     std::string temp = path + ".saving";
     int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) return false;
     // The new file takes the place of the old one: it keeps the old one's
     // permissions, so a list the user made private stays private.
-    struct stat old{};
+    struct stat old {};
     if (::stat(path.c_str(), &old) == 0) ::fchmod(fd, old.st_mode & 07777);
     // Flushed before the rename: otherwise a power cut soon after could leave
     // the renamed file empty on disk, losing every favourite at once.
@@ -136,7 +138,8 @@ FavouritesList::FavouritesList(std::string tagPath, std::string userPath)
 
 void FavouritesList::Load() {
     rows_.clear();
-    for (auto& f : LoadRecommendedFavourites(tagPath_)) rows_.push_back({Kind::Recommended, false, std::move(f)});
+    for (auto& f : LoadRecommendedFavourites(tagPath_))
+        rows_.push_back({Kind::Recommended, false, std::move(f)});
     std::vector<Favourite> own;
     unreadable_ = LoadUserFavourites(userPath_, own) == FavouritesLoad::Unreadable;
     for (auto& f : own) rows_.push_back({Kind::User, false, std::move(f)});
@@ -198,7 +201,8 @@ bool FavouritesList::Delete(int row, Messenger& messenger) {
 
 bool FavouritesList::Save(Messenger& messenger) {
     if (unreadable_) {
-        messenger.Inform(Gbk("收藏夹文件无法读取,为免覆盖原有收藏,本次修改未能保存"), MessageKind::Warning);
+        messenger.Inform(Gbk("收藏夹文件无法读取,为免覆盖原有收藏,本次修改未能保存"),
+                         MessageKind::Warning);
         return false;
     }
     std::vector<Favourite> own;

@@ -50,11 +50,14 @@ int FavouritesSeam::Exec(QDialog* dialog) {
     return r;
 }
 
-void FavouritesSeam::Queue(std::function<int(QDialog*)> handler) { Handlers().push_back(std::move(handler)); }
+void FavouritesSeam::Queue(std::function<int(QDialog*)> handler) {
+    Handlers().push_back(std::move(handler));
+}
 bool FavouritesSeam::HasPending() { return !Handlers().empty(); }
 void FavouritesSeam::Clear() { Handlers().clear(); }
 
-FavouriteEditDialog::FavouriteEditDialog(const Favourite& initial, QWidget* parent) : QDialog(parent) {
+FavouriteEditDialog::FavouriteEditDialog(const Favourite& initial, QWidget* parent)
+    : QDialog(parent) {
     setObjectName(QStringLiteral("favouriteEditDialog"));
     setWindowTitle(QStringLiteral("增加/编辑收藏"));
     description_ = new QLineEdit(FromGbk(initial.description));
@@ -97,7 +100,8 @@ void FavouriteEditDialog::Save() {
     accept();
 }
 
-FavouritesDialog::FavouritesDialog(std::string tagPath, std::string userPath, UrlOpener open, QWidget* parent)
+FavouritesDialog::FavouritesDialog(std::string tagPath, std::string userPath, UrlOpener open,
+                                   QWidget* parent)
     : QDialog(parent), model_(std::move(tagPath), std::move(userPath)), open_(std::move(open)) {
     setObjectName(QStringLiteral("favouritesDialog"));
     setWindowTitle(QStringLiteral("我的收藏夹"));
@@ -195,7 +199,8 @@ void FavouritesDialog::OpenFavourite() {
 
 void RunFavouritesDialog(QWidget* parent, FavouritesDialog::UrlOpener open) {
     const std::string folder = GetProgramFolder();
-    FavouritesDialog dialog(folder + "data/main.htm", folder + "data/userkey.ini", std::move(open), parent);
+    FavouritesDialog dialog(folder + "data/main.htm", folder + "data/userkey.ini", std::move(open),
+                            parent);
     FavouritesSeam::Exec(&dialog);
 }
 

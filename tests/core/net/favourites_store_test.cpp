@@ -22,7 +22,9 @@ std::string Read(const std::string& path) {
     return s;
 }
 
-std::string LastMessage(const RecordingMessenger& m) { return m.entries.empty() ? "" : m.entries.back().text; }
+std::string LastMessage(const RecordingMessenger& m) {
+    return m.entries.empty() ? "" : m.entries.back().text;
+}
 
 TEST(FavouritesStore, ParsesDescriptionAndUrlAndSkipsLinesWithoutTwoStars) {
     Favourite f;
@@ -45,8 +47,9 @@ TEST(FavouritesStore, ParsesDescriptionAndUrlAndSkipsLinesWithoutTwoStars) {
 TEST(FavouritesStore, UserFileKeepsOrderAndSkipsCommentsAndBadLines) {
     TempFolder tmp;
     std::string path = tmp.path() + "userkey.ini";
-    ASSERT_TRUE(WriteWholeFile(path, "One*http://a/*\r\n//x*y*\r\n\r\nabc\nabc*def\r\r  Two * b.htm *  \n" +
-                                         Gbk("中文*网*") + "\r\n"));
+    ASSERT_TRUE(
+        WriteWholeFile(path, "One*http://a/*\r\n//x*y*\r\n\r\nabc\nabc*def\r\r  Two * b.htm *  \n" +
+                                 Gbk("中文*网*") + "\r\n"));
     std::vector<Favourite> out;
     ASSERT_EQ(LoadUserFavourites(path, out), FavouritesLoad::Loaded);
     ASSERT_EQ(out.size(), 3u);
@@ -65,15 +68,18 @@ TEST(FavouritesStore, UserFileKeepsOrderAndSkipsCommentsAndBadLines) {
 TEST(FavouritesStore, RecommendedBlockStopsAtEndMarkerOrHundredLines) {
     TempFolder tmp;
     std::string tags = tmp.path() + "main.htm";
-    ASSERT_TRUE(WriteWholeFile(tags, "[MAIN_URL]\r\nhttp://m/\r\n[TJ_BEGIN]\r\n//c\r\nA*http://a/*\r\nbad\r\n"
-                                     "B*http://b/*\r\n[TJ_END]\r\nC*http://c/*\r\n"));
+    ASSERT_TRUE(
+        WriteWholeFile(tags,
+                       "[MAIN_URL]\r\nhttp://m/\r\n[TJ_BEGIN]\r\n//c\r\nA*http://a/*\r\nbad\r\n"
+                       "B*http://b/*\r\n[TJ_END]\r\nC*http://c/*\r\n"));
     auto rec = LoadRecommendedFavourites(tags);
     ASSERT_EQ(rec.size(), 2u);
     EXPECT_EQ(rec[0].url, "http://a/");
     EXPECT_EQ(rec[1].description, "B");
 
     std::string many = "[TJ_BEGIN]\r\n";
-    for (int i = 0; i < 120; ++i) many += "T" + std::to_string(i) + "*u" + std::to_string(i) + "*\r\n";
+    for (int i = 0; i < 120; ++i)
+        many += "T" + std::to_string(i) + "*u" + std::to_string(i) + "*\r\n";
     many += "[TJ_END]\r\n";
     ASSERT_TRUE(WriteWholeFile(tags, many));
     rec = LoadRecommendedFavourites(tags);
@@ -94,7 +100,8 @@ TEST(FavouritesStore, SaveWritesLinesAtomicallyAndFailsWithoutTouchingTheOldFile
     EXPECT_TRUE(FileExists(path));
     EXPECT_EQ(FileSize(path), 0);
 
-    std::filesystem::permissions(path, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    std::filesystem::permissions(
+        path, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
     ASSERT_TRUE(SaveUserFavourites(path, {{"P", "p"}}));
     EXPECT_EQ(std::filesystem::status(path).permissions(),
               std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);

@@ -21,7 +21,9 @@ private:
     QStringList opened_;
 
     std::string TagPath() const { return dir_.filePath(QStringLiteral("main.htm")).toStdString(); }
-    std::string UserPath() const { return dir_.filePath(QStringLiteral("userkey.ini")).toStdString(); }
+    std::string UserPath() const {
+        return dir_.filePath(QStringLiteral("userkey.ini")).toStdString();
+    }
 
     static void WriteGbk(const std::string& path, const QString& utf8) {
         QFile file(QString::fromStdString(path));
@@ -84,8 +86,9 @@ private slots:
         opened_.clear();
         QtMessenger::Shown().clear();
         FavouritesSeam::Clear();
-        WriteGbk(TagPath(), QStringLiteral("[MAIN_URL]\r\nhttp://m/\r\n[TJ_BEGIN]\r\n推荐站*http://rec/*\r\n"
-                                           "[TJ_END]\r\n"));
+        WriteGbk(TagPath(),
+                 QStringLiteral("[MAIN_URL]\r\nhttp://m/\r\n[TJ_BEGIN]\r\n推荐站*http://rec/*\r\n"
+                                "[TJ_END]\r\n"));
         WriteGbk(UserPath(), QStringLiteral("我的站*http://mine/*\r\nabc\r\nSite*page.htm*\r\n"));
     }
 
@@ -96,10 +99,12 @@ private slots:
         QCOMPARE(list->headerItem()->text(1), QStringLiteral("类别"));
         QCOMPARE(list->columnWidth(2), 200);
         QCOMPARE(list->topLevelItemCount(), 3);
-        QCOMPARE(Row(*d, 0), (QStringList{QStringLiteral(" "), QStringLiteral("系统推荐"),
-                                          QStringLiteral("推荐站"), QStringLiteral("http://rec/")}));
-        QCOMPARE(Row(*d, 1), (QStringList{QStringLiteral(" "), QStringLiteral("用户收藏"),
-                                          QStringLiteral("我的站"), QStringLiteral("http://mine/")}));
+        QCOMPARE(Row(*d, 0),
+                 (QStringList{QStringLiteral(" "), QStringLiteral("系统推荐"),
+                              QStringLiteral("推荐站"), QStringLiteral("http://rec/")}));
+        QCOMPARE(Row(*d, 1),
+                 (QStringList{QStringLiteral(" "), QStringLiteral("用户收藏"),
+                              QStringLiteral("我的站"), QStringLiteral("http://mine/")}));
         QCOMPARE(Row(*d, 2).at(2), QStringLiteral("Site"));
         QCOMPARE(Row(*d, 2).at(3), QStringLiteral("page.htm"));
     }
@@ -130,14 +135,16 @@ private slots:
         Click(d.get(), "add");
         QCOMPARE(title, QStringLiteral("增加/编辑收藏"));
         QCOMPARE(openAfterSave, (QList<bool>{true, true, true, true, false}));
-        QCOMPARE(QtMessenger::Shown(), (QStringList{QStringLiteral("说明不能为空"), QStringLiteral("网址不能为空"),
-                                                    QStringLiteral("说明和网址中不能含有*号或换行"),
-                                                    QStringLiteral("说明或网址中含有无法保存的字符")}));
+        QCOMPARE(QtMessenger::Shown(),
+                 (QStringList{QStringLiteral("说明不能为空"), QStringLiteral("网址不能为空"),
+                              QStringLiteral("说明和网址中不能含有*号或换行"),
+                              QStringLiteral("说明或网址中含有无法保存的字符")}));
         QCOMPARE(d->list()->topLevelItemCount(), 4);
         QCOMPARE(Row(*d, 3), (QStringList{QStringLiteral("  "), QStringLiteral("用户收藏"),
                                           QStringLiteral("新站"), QStringLiteral("http://new/")}));
         // The malformed line is gone, every user row is kept in order.
-        QCOMPARE(UserFile(), QStringLiteral("我的站*http://mine/*\r\nSite*page.htm*\r\n新站*http://new/*\r\n"));
+        QCOMPARE(UserFile(),
+                 QStringLiteral("我的站*http://mine/*\r\nSite*page.htm*\r\n新站*http://new/*\r\n"));
 
         // Closing the edit dialog adds nothing.
         FavouritesSeam::Queue([](QDialog* edit) {
@@ -155,14 +162,15 @@ private slots:
         Click(d.get(), "edit");
         Select(*d, 0);
         Click(d.get(), "edit");
-        QCOMPARE(QtMessenger::Shown(),
-                 (QStringList{QStringLiteral("请选择需要编辑的数据"), QStringLiteral("只能编辑用户收藏数据")}));
+        QCOMPARE(QtMessenger::Shown(), (QStringList{QStringLiteral("请选择需要编辑的数据"),
+                                                    QStringLiteral("只能编辑用户收藏数据")}));
         QVERIFY(!FavouritesSeam::HasPending());
 
         Select(*d, 2);
         QString seen;
         FavouritesSeam::Queue([&](QDialog* edit) {
-            seen = edit->findChild<QLineEdit*>(QStringLiteral("description"))->text() + QLatin1Char('|') +
+            seen = edit->findChild<QLineEdit*>(QStringLiteral("description"))->text() +
+                   QLatin1Char('|') +
                    edit->findChild<QLineEdit*>(QStringLiteral("address"))->text();
             Type(edit, "address", QStringLiteral("http://site/"));
             Click(edit, "save");
@@ -170,8 +178,8 @@ private slots:
         });
         Click(d.get(), "edit");
         QCOMPARE(seen, QStringLiteral("Site|page.htm"));
-        QCOMPARE(Row(*d, 2), (QStringList{QStringLiteral(" "), QStringLiteral("用户收藏"), QStringLiteral("Site"),
-                                          QStringLiteral("http://site/")}));
+        QCOMPARE(Row(*d, 2), (QStringList{QStringLiteral(" "), QStringLiteral("用户收藏"),
+                                          QStringLiteral("Site"), QStringLiteral("http://site/")}));
         QCOMPARE(UserFile(), QStringLiteral("我的站*http://mine/*\r\nSite*http://site/*\r\n"));
     }
 
@@ -180,8 +188,8 @@ private slots:
         Click(d.get(), "delete");
         Select(*d, 0);
         Click(d.get(), "delete");
-        QCOMPARE(QtMessenger::Shown(),
-                 (QStringList{QStringLiteral("请选择需要删除的数据"), QStringLiteral("只能删除用户收藏数据")}));
+        QCOMPARE(QtMessenger::Shown(), (QStringList{QStringLiteral("请选择需要删除的数据"),
+                                                    QStringLiteral("只能删除用户收藏数据")}));
         QCOMPARE(d->list()->topLevelItemCount(), 3);
 
         Select(*d, 1);

@@ -62,9 +62,11 @@ private slots:
             if (!list) return int(QDialog::Rejected);
             rows = list->topLevelItemCount();
             list->setCurrentItem(list->topLevelItem(1));
-            QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("open")), Qt::LeftButton);
+            QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("open")),
+                              Qt::LeftButton);
             stayedOpen = dialog->isVisible();
-            QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("close")), Qt::LeftButton);
+            QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("close")),
+                              Qt::LeftButton);
             return int(QDialog::Accepted);
         });
         frame->RunCommand(CMainFrame::kFavourites);
