@@ -1,6 +1,7 @@
 #include <QApplication>
 
 #include "gui/aids/speech_registration.h"
+#include "gui/aids/word_lookup.h"
 #include "gui/app/application.h"
 #include "gui/app/web_engine_setup.h"
 #include "gui/library/bookshelf_panel.h"
@@ -16,6 +17,7 @@ int main(int argc, char** argv) {
     quillon::RegisterBookshelfPanel();
     quillon::RegisterReadingPanel();
     quillon::RegisterSpeechReading();
+    quillon::RegisterWordLookup();
     quillon::RegisterFavouritesDialog();
     quillon::CMainFrame::SetUpdateWorkerStarter(quillon::StartUpdateThread);
     int rc = 0;
