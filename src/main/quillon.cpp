@@ -1,5 +1,6 @@
 #include <QApplication>
 
+#include "gui/aids/scroll_display.h"
 #include "gui/aids/speech_registration.h"
 #include "gui/aids/word_lookup.h"
 #include "gui/app/application.h"
@@ -17,6 +18,7 @@ int main(int argc, char** argv) {
     quillon::RegisterBookshelfPanel();
     quillon::RegisterReadingPanel();
     quillon::RegisterSpeechReading();
+    quillon::RegisterScrollDisplay();
     quillon::RegisterWordLookup();
     quillon::RegisterFavouritesDialog();
     quillon::CMainFrame::SetUpdateWorkerStarter(quillon::StartUpdateThread);

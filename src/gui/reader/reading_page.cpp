@@ -129,9 +129,8 @@ void ReadingPage::BuildButtonBar() {
     pageNumberEdit_->setFixedSize(44, kBarHeight);
     goButton_ = MakeButton(this, "goPageButton", QStringLiteral("翻页"));
 
-    // Speech and scroll display come with their own subsystems; until then
-    // they hold their places so the bar does not move when they arrive.
-    scrollButton_->setEnabled(false);
+    // Speech comes with its own subsystem; until then it holds its place so
+    // the bar does not move when it arrives.
     speechButton_->setEnabled(false);
 
     bar_ = {settingsButton_,    scrollButton_,         fullScreenButton_, bookmarkCombo_,
@@ -142,6 +141,7 @@ void ReadingPage::BuildButtonBar() {
 
     connect(settingsButton_, &QPushButton::clicked, this, &ReadingPage::OpenSettingsDialog);
     connect(fullScreenButton_, &QPushButton::clicked, this, &ReadingPage::ToggleFullScreen);
+    connect(scrollButton_, &QPushButton::clicked, this, &ReadingPage::scrollDisplayRequested);
     connect(bookmarkCombo_, &QComboBox::activated, this, &ReadingPage::JumpToBookmark);
     connect(addBookmarkButton_, &QPushButton::clicked, this, &ReadingPage::AddBookmark);
     connect(deleteBookmarkButton_, &QPushButton::clicked, this, &ReadingPage::DeleteBookmark);

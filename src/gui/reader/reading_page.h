@@ -113,6 +113,9 @@ Q_SIGNALS:
     // The full-screen button asks the main frame to enter (true) or leave
     // (false) full-screen mode.
     void fullScreenRequested(bool enter);
+    // The scroll display button: the host shows the book as a scrolling
+    // page in a new tab, styled like this page.
+    void scrollDisplayRequested();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -2,6 +2,7 @@
 
 #include <QPointer>
 
+#include "gui/aids/scroll_display.h"
 #include "gui/app/text_convert.h"
 #include "gui/reader/reading_page.h"
 #include "gui/shell/browser_page.h"
@@ -21,6 +22,9 @@ void RegisterReadingPanel() {
                 frame->EnterFullScreen();
             else
                 frame->LeaveFullScreen();
+        });
+        QObject::connect(page, &ReadingPage::scrollDisplayRequested, page, [page, frame] {
+            if (frame) StartScrollDisplay(*page, *frame);
         });
 
         ReadingPanelBinding binding;

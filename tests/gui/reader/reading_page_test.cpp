@@ -60,7 +60,7 @@ private Q_SLOTS:
         }
         // Later subsystems take these over; their places are already final.
         QVERIFY(!page->findChild<QPushButton*>(QStringLiteral("speechButton"))->isEnabled());
-        QVERIFY(!page->findChild<QPushButton*>(QStringLiteral("scrollButton"))->isEnabled());
+        QVERIFY(page->findChild<QPushButton*>(QStringLiteral("scrollButton"))->isEnabled());
         // Status mode: the status line spans the bottom bar.
         auto* status = page->findChild<QLabel*>(QStringLiteral("statusLine"));
         QCOMPARE(status->geometry(), QRect(0, page->height() - 21, page->width(), 20));
