@@ -6,6 +6,7 @@
 #include "gui/app/application.h"
 #include "gui/app/web_engine_setup.h"
 #include "gui/library/bookshelf_panel.h"
+#include "gui/shell/book_search_panel.h"
 #include "gui/shell/favourites_runner.h"
 #include "gui/shell/main_frame.h"
 #include "gui/shell/reading_panel.h"
@@ -17,6 +18,7 @@ int main(int argc, char** argv) {
     quillon::StartApplication();
     quillon::RegisterBookshelfPanel();
     quillon::RegisterReadingPanel();
+    quillon::RegisterBookSearchPanel();
     quillon::RegisterSpeechReading();
     quillon::RegisterScrollDisplay();
     quillon::RegisterWordLookup();

@@ -101,6 +101,7 @@ int RunBookSearch(BookIndex& index, BookSearchObserver& observer, std::string_vi
     std::string query(TrimAscii(rawQuery));
     if (query.empty()) {
         observer.MessageRaised(Gbk("请输入要搜索的内容"), true);
+        observer.SearchEnded(-1);
         return -1;
     }
 
@@ -118,6 +119,7 @@ int RunBookSearch(BookIndex& index, BookSearchObserver& observer, std::string_vi
             text += "\n" + Gbk("官方网站: ") + settings.homePage;
         observer.MessageRaised(text, false);
         observer.StatusChanged(index.total(), found, Gbk("未执行搜索"));
+        observer.SearchEnded(-1);
         return -1;
     }
 
@@ -148,6 +150,7 @@ int RunBookSearch(BookIndex& index, BookSearchObserver& observer, std::string_vi
     found = rows;
     if (found < 1) observer.RowsFound({NoMatchRow(settings.webSearchUrl, query)});
     observer.StatusChanged(index.total(), found, Gbk("搜索完成"));
+    observer.SearchEnded(found);
     return found;
 }
 

@@ -61,6 +61,8 @@ public:
     // A message for a box. With `refocusQuery` the query field wants the
     // keyboard focus back shortly after the box.
     virtual void MessageRaised(const std::string& text, bool refocusQuery) = 0;
+    // The search is over (-1: none was made); not called after a cancel.
+    virtual void SearchEnded(int found) { (void)found; }
 };
 
 // Rows are handed on in batches of this many, so that a query matching

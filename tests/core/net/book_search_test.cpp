@@ -33,6 +33,7 @@ public:
         messages.push_back(GbkToUtf8(text));
         refocused = refocus;
     }
+    void SearchEnded(int found) override { events.push_back("end " + std::to_string(found)); }
     std::vector<std::string> events;
     std::vector<BookSearchRow> rows;
     std::vector<std::string> messages;
@@ -68,6 +69,7 @@ TEST_F(BookSearchRun, ReportsEachStepAndFindsAcrossFiles) {
         " 总文章数4, 找到0个结果, 搜索中....",
         " 总文章数4, 找到0个结果, 搜索中....",
         " 总文章数4, 找到2个结果, 搜索完成",
+        "end 2",
     };
     EXPECT_EQ(observer_.events, expected);
     ASSERT_EQ(observer_.rows.size(), 2u);
@@ -90,7 +92,8 @@ TEST_F(BookSearchRun, NoMatchOffersTheWebSearchForTheQuery) {
     EXPECT_EQ(GbkToUtf8(row.action), "在网络搜索");
     EXPECT_EQ(row.site, " ");
     EXPECT_EQ(GbkToUtf8(row.url), "http://find.test/?q=聊斋  志异&x=%d%n%s");
-    EXPECT_EQ(observer_.events.back(), " 总文章数1, 找到0个结果, 搜索完成");
+    EXPECT_EQ(observer_.events.end()[-2], " 总文章数1, 找到0个结果, 搜索完成");
+    EXPECT_EQ(observer_.events.back(), "end 0");
 
     // Without a configured web search the row carries no address at all.
     settings_.webSearchUrl.clear();
@@ -104,7 +107,7 @@ TEST_F(BookSearchRun, EmptyQueryAndEmptyIndexAreRefused) {
     EXPECT_EQ(Run(empty, "   "), -1);
     EXPECT_EQ(observer_.messages, std::vector<std::string>{"请输入要搜索的内容"});
     EXPECT_TRUE(observer_.refocused);
-    EXPECT_EQ(observer_.events, std::vector<std::string>{"clear"});
+    EXPECT_EQ(observer_.events, (std::vector<std::string>{"clear", "end -1"}));
     // An empty query loads nothing.
     EXPECT_EQ(empty.state(), BookIndex::kNotLoaded);
 
@@ -117,7 +120,8 @@ TEST_F(BookSearchRun, EmptyQueryAndEmptyIndexAreRefused) {
               "请过5分钟后重启软件,若多次重试仍不能解决此问题,请从官网下载最新版本.\n"
               "官方网站: http://home.test/");
     EXPECT_FALSE(observer_.refocused);
-    EXPECT_EQ(observer_.events.back(), " 总文章数0, 找到0个结果, 未执行搜索");
+    EXPECT_EQ(observer_.events.end()[-2], " 总文章数0, 找到0个结果, 未执行搜索");
+    EXPECT_EQ(observer_.events.back(), "end -1");
     EXPECT_TRUE(observer_.rows.empty());
 }
 
@@ -170,7 +174,7 @@ TEST_F(BookSearchRun, JobsOnThreadsShareOneLoad) {
     for (const auto& o : observers) {
         // 篇12, 篇120-129, 篇1200-1299.
         EXPECT_EQ(o->rows.size(), 111u);
-        EXPECT_EQ(o->events.back(), " 总文章数5000, 找到111个结果, 搜索完成");
+        EXPECT_EQ(o->events.end()[-2], " 总文章数5000, 找到111个结果, 搜索完成");
     }
     EXPECT_EQ(index.fileCount(), 1);
 }
