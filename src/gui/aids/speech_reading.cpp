@@ -82,6 +82,7 @@ void SpeechReading::Start(const TtsConfig& config) {
     worker_.reset();  // an earlier run ends within its unit
     bridge_ = std::make_unique<Bridge>(this, ++run_);
     stopping_ = false;
+    reading_ = ShownLayout();
     worker_ = std::make_unique<SpeechWorker>(config_, SpeechPage(page_->model()), *bridge_);
     worker_->Start();
     if (button_) button_->setText(kReadingCaption);
@@ -106,8 +107,20 @@ int32_t SpeechReading::OffsetOf(SpeechPos pos) const {
     return m.lineTable()[line].start + pos.col;
 }
 
+SpeechReading::Layout SpeechReading::ShownLayout() const {
+    const PagingModel& m = page_->model();
+    return {m.topLine(), m.rows(), m.cols()};
+}
+
 void SpeechReading::OnUnit(int run, const SpeechUnit& unit) {
-    if (run != run_ || !page_) return;
+    if (run != run_ || !page_ || stopping_) return;
+    if (ShownLayout() != reading_) {
+        // The reader turned the page or changed its layout while it was
+        // being read: the unit's cells are no longer on screen. Reading
+        // goes on from the top of the page now shown.
+        Start(config_);
+        return;
+    }
     PagingModel& m = page_->model();
     CellGrid& grid = m.cellGrid();
     for (int r = 0; r < m.rows(); ++r)
@@ -128,7 +141,7 @@ void SpeechReading::OnWord(int run, SpeechPos first, SpeechPos last) {
 }
 
 void SpeechReading::OnPageFinished(int run) {
-    if (run != run_ || !page_ || !worker_) return;
+    if (run != run_ || !page_ || !worker_ || stopping_) return;
     const int32_t before = page_->model().topLine();
     page_->NextPageCommand();
     // On the last page the page cannot turn; reading it again from the
@@ -137,6 +150,7 @@ void SpeechReading::OnPageFinished(int run) {
         worker_->Stop();
         return;
     }
+    reading_ = ShownLayout();
     worker_->ContinueWith(SpeechPage(page_->model()));
 }
 

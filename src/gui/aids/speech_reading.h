@@ -47,12 +47,22 @@ private:
     void OnPageFinished(int run);
     void OnFinished(int run);
     int32_t OffsetOf(SpeechPos pos) const;
+    // Which page layout the worker reads: the shown page's first line and
+    // its grid size.
+    struct Layout {
+        int32_t topLine = -1;
+        int rows = 0;
+        int cols = 0;
+        bool operator==(const Layout&) const = default;
+    };
+    Layout ShownLayout() const;
 
     QPointer<ReadingPage> page_;
     QPushButton* button_ = nullptr;
     TtsConfig config_;
     std::unique_ptr<Bridge> bridge_;
     std::unique_ptr<SpeechWorker> worker_;
+    Layout reading_;
     int run_ = 0;
     bool stopping_ = false;
 };

@@ -172,6 +172,34 @@ private Q_SLOTS:
         QCOMPARE(page->model().topLine(), 5);
     }
 
+    void turningThePageByHandReadsThePageShown() {
+        // Page 1 has long rows, page 2 one letter per row: a unit of page 1
+        // lit on page 2 would land past column 0.
+        std::string text = reader_test::NumberedLines(5);
+        for (int i = 0; i < 5; ++i) text += "x\r\n";
+        text += reader_test::NumberedLines(5);
+        auto page = OpenPage(text);
+        AttachSpeechReading(*page);
+        AcceptNextSettings();
+        QTest::mouseClick(page->findChild<QPushButton*>(QStringLiteral("speechButton")),
+                          Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(SpokenCells(*page) > 0, 5000);
+        QTest::mouseClick(page->findChild<QPushButton*>(QStringLiteral("nextPageButton")),
+                          Qt::LeftButton);
+        QCOMPARE(page->model().topLine(), 5);
+        int seen = 0;
+        for (int i = 0; i < 60 && page->model().topLine() == 5; ++i) {
+            QTest::qWait(5);
+            const PagingModel& m = page->model();
+            if (m.topLine() != 5) break;
+            for (int r = 0; r < m.rows(); ++r)
+                for (int c = 1; c <= m.cols(); ++c)
+                    QVERIFY2(!m.cellGrid().At(r, c).spoken, "a unit of the old page is lit");
+            seen += m.cellGrid().At(0, 0).spoken + m.cellGrid().At(1, 0).spoken;
+        }
+        QVERIFY(seen > 0);
+    }
+
     void endsByItselfAtTheEndOfTheBook() {
         auto page = OpenPage("short text");
         SpeechReading* speech = AttachSpeechReading(*page);
