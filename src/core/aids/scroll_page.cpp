@@ -15,12 +15,24 @@ constexpr std::string_view kPlaceholderStart = "***---";
 
 void AppendEscaped(std::string& out, char c) {
     switch (c) {
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '&': out += "&amp;"; break;
-        case '"': out += "&quot;"; break;
-        case '\'': out += "&#39;"; break;
-        default: out += c; break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '&':
+            out += "&amp;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        case '\'':
+            out += "&#39;";
+            break;
+        default:
+            out += c;
+            break;
     }
 }
 
@@ -75,10 +87,17 @@ std::string SanitizeFontFamily(std::string_view face) {
         const auto u = static_cast<unsigned char>(c);
         if (u < 0x20 || u == 0x7F) continue;
         switch (c) {
-            case '"': case '\'': case '\\': case '<': case '>':
-            case '{': case '}': case ';':
+            case '"':
+            case '\'':
+            case '\\':
+            case '<':
+            case '>':
+            case '{':
+            case '}':
+            case ';':
                 continue;
-            default: out += c;
+            default:
+                out += c;
         }
     }
     return out;
@@ -141,7 +160,8 @@ ScrollPageResult WriteScrollPage(const std::string& programFolder, ScrollOptions
                                  std::string& pagePath) {
     pagePath.clear();
     std::string templ;
-    if (!ReadWholeFile(programFolder + "data/scroll.html", templ)) return ScrollPageResult::NoTemplate;
+    if (!ReadWholeFile(programFolder + "data/scroll.html", templ))
+        return ScrollPageResult::NoTemplate;
     options.ApplyDefaults();
     const std::string page = FillScrollTemplate(templ, options, style, content);
     const std::string path = programFolder + Format("data/tmp/%d.html", ScrollPageCounter()++);

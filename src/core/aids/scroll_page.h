@@ -50,9 +50,9 @@ std::string SanitizeFontFamily(std::string_view face);
 
 // What fills a template besides the options and style.
 struct ScrollPageContent final {
-    std::string title;    // GBK, unescaped
-    std::string text;     // GBK, unescaped
-    int fontSize = 0;     // pixel height of "中国" in the reading font
+    std::string title;       // GBK, unescaped
+    std::string text;        // GBK, unescaped
+    int fontSize = 0;        // pixel height of "中国" in the reading font
     std::string fontFamily;  // GBK face name
 };
 

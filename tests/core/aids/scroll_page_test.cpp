@@ -66,20 +66,26 @@ TEST(ScrollTemplate, FillsEveryOccurrenceOfEveryPlaceholder) {
     c.fontFamily = Gbk("宋体");
     const std::string templ =
         "***---SCROLL_SLEEP_TIME---***|***---SCROLL_STEP---***|***---SCROLL_LINE_HEIGHT---***|"
-        "***---SCROLL_FONT_SIZE---***|***---SCROLL_FONT_FAMILY---***|***---SCROLL_LINE_HEIGHT---***|"
-        "***---SCROLL_COLOR---***|***---SCROLL_BACKGROUND_COLOR---***|***---SCROLL_HTML_TITLE---***|"
-        "***---SCROLL_HTML_TEXT---***|***---SCROLL_HTML_TEXT---***|***---UNKNOWN---***|****---SCROLL_STEP---***";
-    EXPECT_EQ(FillScrollTemplate(templ, o, s, c),
-              "250|3|40|29|" + Gbk("宋体") +
-                  "|40|#FF0010|#A0A0A0|T&lt;1&gt;|a&nbsp;b<br>c|a&nbsp;b<br>c|***---UNKNOWN---***|*3");
+        "***---SCROLL_FONT_SIZE---***|***---SCROLL_FONT_FAMILY---***|***---SCROLL_LINE_HEIGHT---***"
+        "|"
+        "***---SCROLL_COLOR---***|***---SCROLL_BACKGROUND_COLOR---***|***---SCROLL_HTML_TITLE---***"
+        "|"
+        "***---SCROLL_HTML_TEXT---***|***---SCROLL_HTML_TEXT---***|***---UNKNOWN---***|****---"
+        "SCROLL_STEP---***";
+    EXPECT_EQ(
+        FillScrollTemplate(templ, o, s, c),
+        "250|3|40|29|" + Gbk("宋体") +
+            "|40|#FF0010|#A0A0A0|T&lt;1&gt;|a&nbsp;b<br>c|a&nbsp;b<br>c|***---UNKNOWN---***|*3");
 }
 
 TEST(ScrollTemplate, PlaceholderNamesInsideTheBookAreNotExpanded) {
     ScrollOptions o{100, 2};
-    ScrollPageContent c =
-        Content("***---SCROLL_HTML_TEXT---***", "***---SCROLL_STEP---*** ***---SCROLL_HTML_TITLE---***");
-    EXPECT_EQ(FillScrollTemplate("[***---SCROLL_HTML_TITLE---***][***---SCROLL_HTML_TEXT---***]", o, {}, c),
-              "[***---SCROLL_HTML_TEXT---***][***---SCROLL_STEP---***&nbsp;***---SCROLL_HTML_TITLE---***]");
+    ScrollPageContent c = Content("***---SCROLL_HTML_TEXT---***",
+                                  "***---SCROLL_STEP---*** ***---SCROLL_HTML_TITLE---***");
+    EXPECT_EQ(FillScrollTemplate("[***---SCROLL_HTML_TITLE---***][***---SCROLL_HTML_TEXT---***]", o,
+                                 {}, c),
+              "[***---SCROLL_HTML_TEXT---***][***---SCROLL_STEP---***&nbsp;***---SCROLL_HTML_TITLE-"
+              "--***]");
 }
 
 class ScrollPageFiles : public ::testing::Test {
@@ -101,7 +107,8 @@ TEST_F(ScrollPageFiles, EachPageTakesTheNextNumberAndGetsDefaults) {
     const int first = ScrollPageCounter();
     ScrollOptions o{0, -5};
     std::string path;
-    ASSERT_EQ(WriteScrollPage(home_, o, {}, Content("t", "a < b"), path), ScrollPageResult::Written);
+    ASSERT_EQ(WriteScrollPage(home_, o, {}, Content("t", "a < b"), path),
+              ScrollPageResult::Written);
     EXPECT_EQ(path, home_ + "data/tmp/" + std::to_string(first) + ".html");
     std::string page;
     ASSERT_TRUE(ReadWholeFile(path, page));
@@ -109,7 +116,8 @@ TEST_F(ScrollPageFiles, EachPageTakesTheNextNumberAndGetsDefaults) {
     EXPECT_EQ(o.sleepTime, 100);
     EXPECT_EQ(o.step, 2);
 
-    ASSERT_EQ(WriteScrollPage(home_, o, {}, Content("t", "second"), path), ScrollPageResult::Written);
+    ASSERT_EQ(WriteScrollPage(home_, o, {}, Content("t", "second"), path),
+              ScrollPageResult::Written);
     EXPECT_EQ(path, home_ + "data/tmp/" + std::to_string(first + 1) + ".html");
     ASSERT_TRUE(ReadWholeFile(path, page));
     EXPECT_EQ(page, "<p>second</p>100,2");

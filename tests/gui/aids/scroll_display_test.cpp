@@ -34,7 +34,9 @@ void WriteFile(const QString& path, const QByteArray& bytes) {
     file.write(bytes);
 }
 
-QByteArray ToBytes(const std::string& s) { return QByteArray(s.data(), static_cast<qsizetype>(s.size())); }
+QByteArray ToBytes(const std::string& s) {
+    return QByteArray(s.data(), static_cast<qsizetype>(s.size()));
+}
 
 // Runs `script` in the page and waits for its value.
 QVariant Eval(QWebEnginePage* page, const QString& script) {
@@ -94,7 +96,9 @@ private:
         return frame_->CurrentPage();
     }
 
-    static ScrollControlBar* Bar(BrowserPage* tab) { return qobject_cast<ScrollControlBar*>(tab->topBar()); }
+    static ScrollControlBar* Bar(BrowserPage* tab) {
+        return qobject_cast<ScrollControlBar*>(tab->topBar());
+    }
 
 private slots:
     void initTestCase() {
@@ -150,14 +154,18 @@ private slots:
         const QString book = QStringLiteral("document.getElementById('book')");
         QCOMPARE(Eval(page, QStringLiteral("getComputedStyle(%1).color").arg(book)).toString(),
                  QStringLiteral("rgb(255, 0, 16)"));
-        QCOMPARE(Eval(page, QStringLiteral("getComputedStyle(document.body).backgroundColor")).toString(),
+        QCOMPARE(Eval(page, QStringLiteral("getComputedStyle(document.body).backgroundColor"))
+                     .toString(),
                  QStringLiteral("rgb(16, 32, 48)"));
         QCOMPARE(Eval(page, QStringLiteral("getComputedStyle(%1).lineHeight").arg(book)).toString(),
                  QStringLiteral("33px"));
         // The book's markup stays text: no element but the line breaks, no
         // script ran, and the text reads back as written.
-        QCOMPARE(Eval(page, QStringLiteral("%1.querySelectorAll(':not(br)').length").arg(book)).toInt(), 0);
-        QCOMPARE(Eval(page, QStringLiteral("%1.querySelectorAll('br').length").arg(book)).toInt(), 303);
+        QCOMPARE(
+            Eval(page, QStringLiteral("%1.querySelectorAll(':not(br)').length").arg(book)).toInt(),
+            0);
+        QCOMPARE(Eval(page, QStringLiteral("%1.querySelectorAll('br').length").arg(book)).toInt(),
+                 303);
         QCOMPARE(Eval(page, QStringLiteral("document.title")).toString(), QStringLiteral("x"));
         QString expected = QString::fromStdString(GbkToUtf8(BookText()));
         expected.remove(QStringLiteral("\r\n")).replace(QLatin1Char(' '), QChar(0xA0));
@@ -184,8 +192,8 @@ private slots:
         QTest::mouseClick(bar->startButton(), Qt::LeftButton);
         QVERIFY(!bar->startButton()->isEnabled());
         QVERIFY(bar->stopButton()->isEnabled());
-        QVERIFY(QTest::qWaitFor([&] { return Eval(page, QStringLiteral("window.scrollY")).toDouble() > 4; },
-                                10000));
+        QVERIFY(QTest::qWaitFor(
+            [&] { return Eval(page, QStringLiteral("window.scrollY")).toDouble() > 4; }, 10000));
 
         QTest::mouseClick(bar->stopButton(), Qt::LeftButton);
         QVERIFY(bar->startButton()->isEnabled());
@@ -203,7 +211,8 @@ private slots:
                 if (!dialog) return int(QDialog::Rejected);
                 dialog->sleepEdit()->setText(QLatin1String(sleep));
                 dialog->stepEdit()->setText(QLatin1String(step));
-                QTest::mouseClick(save ? dialog->saveButton() : dialog->closeButton(), Qt::LeftButton);
+                QTest::mouseClick(save ? dialog->saveButton() : dialog->closeButton(),
+                                  Qt::LeftButton);
                 return dialog->result();
             });
         };
@@ -283,12 +292,14 @@ private slots:
         QVERIFY(QFile::rename(aside, templ));
         QVERIFY(tab);
         QCOMPARE(QtMessenger::Shown().size(), 1);
-        QCOMPARE(QtMessenger::Shown().first(),
-                 QStringLiteral("找不到相关文件,请重启后再试,如多次重试仍不正常,请从官网下载最新版本.\n"
-                                "http://127.0.0.1:9/home"));
+        QCOMPARE(
+            QtMessenger::Shown().first(),
+            QStringLiteral("找不到相关文件,请重启后再试,如多次重试仍不正常,请从官网下载最新版本.\n"
+                           "http://127.0.0.1:9/home"));
         QCOMPARE(ScrollPageCounter(), number);
         QVERIFY(!QFile::exists(HomeFile(QStringLiteral("data/tmp/%1.html").arg(number))));
-        QVERIFY(tab->browser()->url().isEmpty() || tab->browser()->url() == QUrl(QStringLiteral("about:blank")));
+        QVERIFY(tab->browser()->url().isEmpty() ||
+                tab->browser()->url() == QUrl(QStringLiteral("about:blank")));
         QCOMPARE(tab->Title(), QStringLiteral("x_滚动显示"));
     }
 };
