@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFontMetrics>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -18,6 +19,7 @@
 #include "gui/app/qt_messenger.h"
 #include "gui/app/web_engine_setup.h"
 #include "gui/reader/modal_seam.h"
+#include "gui/reader/reading_font.h"
 #include "gui/reader/reading_page.h"
 #include "gui/shell/browser_page.h"
 #include "gui/shell/main_frame.h"
@@ -159,6 +161,13 @@ private slots:
                  QStringLiteral("rgb(16, 32, 48)"));
         QCOMPARE(Eval(page, QStringLiteral("getComputedStyle(%1).lineHeight").arg(book)).toString(),
                  QStringLiteral("33px"));
+        // The reading font's pixel height of "中国", whatever face it falls
+        // back to on this machine.
+        const int fontPixels =
+            QFontMetrics(FontFromRecord(settings.font)).size(0, QStringLiteral("中国")).height();
+        QVERIFY(fontPixels > 0);
+        QCOMPARE(Eval(page, QStringLiteral("getComputedStyle(%1).fontSize").arg(book)).toString(),
+                 QStringLiteral("%1px").arg(fontPixels));
         // The book's markup stays text: no element but the line breaks, no
         // script ran, and the text reads back as written.
         QCOMPARE(
