@@ -17,6 +17,7 @@
 #include "core/reader/paging_model.h"
 #include "core/text/byte_string.h"
 #include "core/text/gbk_literal.h"
+#include "gui/app/bar_button.h"
 #include "gui/app/qt_messenger.h"
 #include "gui/app/text_convert.h"
 #include "gui/app/ui_fonts.h"
@@ -36,19 +37,13 @@ constexpr int kButtonY = 4;
 constexpr int kButtonGap = 3;
 constexpr int kButtonHeight = 22;
 
-const QString kFullScreenCaption = QStringLiteral("全屏显示");
-const QString kNormalCaption = QStringLiteral("正常显示");
+const QString kFullScreenCaption = FullScreenCaption();
+const QString kNormalCaption = NormalCaption();
 
+// Wide enough for either caption of the full-screen button, so the bar does
+// not move when it switches.
 QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption) {
-    auto* b = new QPushButton(caption, parent);
-    b->setObjectName(QLatin1String(name));
-    b->setFont(UiFont(0));
-    // Wide enough for either caption of the full-screen button, so the bar
-    // does not move when it switches.
-    const int w = std::max(QFontMetrics(b->font()).horizontalAdvance(caption) + 16, 60);
-    b->setFixedSize(w, kButtonHeight);
-    b->setAutoDefault(false);
-    return b;
+    return MakeBarButton(parent, name, caption, 16, 60, kButtonHeight);
 }
 
 // The pixel height of "中国" in the reading font, as the page's font size.

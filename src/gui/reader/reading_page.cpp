@@ -17,6 +17,7 @@
 #include "core/platform/program_folder.h"
 #include "core/reader/find_in_book.h"
 #include "core/text/byte_string.h"
+#include "gui/app/bar_button.h"
 #include "gui/app/qt_messenger.h"
 #include "gui/app/text_convert.h"
 #include "gui/app/ui_fonts.h"
@@ -44,18 +45,12 @@ constexpr int kExplainWidth = 150;
 // drag, short enough that the page settles as soon as the drag pauses.
 constexpr int kRelayoutDelayMs = 60;
 
-const QString kFullScreenCaption = QStringLiteral("全屏显示");
-const QString kNormalCaption = QStringLiteral("正常显示");
+const QString kFullScreenCaption = FullScreenCaption();
+const QString kNormalCaption = NormalCaption();
 
+// Buttons keep their own size; the bar only places them.
 QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption) {
-    auto* b = new QPushButton(caption, parent);
-    b->setObjectName(QLatin1String(name));
-    b->setFont(UiFont(0));
-    // Buttons keep their own size; the bar only places them.
-    const int w = std::max(QFontMetrics(b->font()).horizontalAdvance(caption) + 10, 32);
-    b->setFixedSize(w, kBarHeight);
-    b->setAutoDefault(false);
-    return b;
+    return MakeBarButton(parent, name, caption, 10, 32, kBarHeight);
 }
 
 }  // namespace
