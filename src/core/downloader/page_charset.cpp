@@ -7,6 +7,7 @@
 
 #include <opencc/opencc.h>
 
+#include "core/text/byte_string.h"
 #include "core/text/gbk_codec.h"
 
 namespace quillon {
@@ -110,14 +111,7 @@ std::string_view UpToNul(const std::string& text) {
 }  // namespace
 
 std::string MapTraditionalToSimplified(std::string_view gbk) {
-    bool ascii = true;
-    for (unsigned char c : gbk) {
-        if (c >= 0x80) {
-            ascii = false;
-            break;
-        }
-    }
-    if (ascii) return std::string(gbk);
+    if (IsAscii(gbk)) return std::string(gbk);
     std::string utf8 = GbkToUtf8(gbk);
     return Utf8ToGbk(SimplifiedMapper::Instance().MapUtf8(utf8));
 }

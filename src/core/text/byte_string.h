@@ -19,6 +19,15 @@ inline char AsciiLower(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
+// True when no byte is above 0x7F: such text reads the same in GBK and UTF-8
+// and needs no conversion.
+inline bool IsAscii(std::string_view s) {
+    for (unsigned char c : s) {
+        if (c > 0x7F) return false;
+    }
+    return true;
+}
+
 // White space (space, tab, CR, LF, VT, FF) removed from both ends.
 std::string_view TrimAscii(std::string_view s);
 std::string_view TrimAsciiLeft(std::string_view s);

@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <iconv.h>
 
+#include "core/text/byte_string.h"
+
 namespace quillon {
 
 namespace {
@@ -120,26 +122,12 @@ std::string ConvertCharset(std::string_view input, const char* from, const char*
 
 std::string GbkToUtf8(std::string_view gbk) {
     // Pure ASCII needs no conversion; most tag-file values and paths are.
-    bool ascii = true;
-    for (unsigned char c : gbk) {
-        if (c >= 0x80) {
-            ascii = false;
-            break;
-        }
-    }
-    if (ascii) return std::string(gbk);
+    if (IsAscii(gbk)) return std::string(gbk);
     return ConvertCharset(gbk, "CP936", "UTF-8", kUtf8Replacement);
 }
 
 std::string Utf8ToGbk(std::string_view utf8) {
-    bool ascii = true;
-    for (unsigned char c : utf8) {
-        if (c >= 0x80) {
-            ascii = false;
-            break;
-        }
-    }
-    if (ascii) return std::string(utf8);
+    if (IsAscii(utf8)) return std::string(utf8);
     return ConvertCharset(utf8, "UTF-8", "CP936", kGbkReplacement);
 }
 
