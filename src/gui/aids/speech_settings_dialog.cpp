@@ -18,6 +18,7 @@
 #include "core/text/gbk_literal.h"
 #include "gui/app/qt_messenger.h"
 #include "gui/app/text_convert.h"
+#include "gui/reader/colour_swatch.h"
 #include "gui/reader/modal_seam.h"
 #include "gui/reader/page_renderer.h"
 
@@ -98,14 +99,9 @@ void SpeechSettingsDialog::AddColourRow(QGridLayout* grid, int row, const QStrin
     out.edit = new QLineEdit(FromUtf8(FormatColour(*value)), this);
     out.edit->setObjectName(QLatin1String((std::string(name) + "Edit").c_str()));
     out.edit->setReadOnly(true);
-    out.edit->setMinimumWidth(
-        out.edit->fontMetrics().horizontalAdvance(QStringLiteral("RGB(255,255,255)")) + 16);
+    FitColourTextWidth(out.edit);
     grid->addWidget(out.edit, row, 1);
-    out.swatch = new QLabel(this);
-    out.swatch->setObjectName(QLatin1String((std::string(name) + "Swatch").c_str()));
-    out.swatch->setFixedSize(24, 20);
-    out.swatch->setAutoFillBackground(true);
-    out.swatch->setFrameShape(QFrame::Box);
+    out.swatch = MakeColourSwatch(this, name);
     grid->addWidget(out.swatch, row, 2);
     auto* choose = MakeButton(this, (std::string(name) + "Button").c_str(), QStringLiteral("选择"));
     grid->addWidget(choose, row, 3);
@@ -123,10 +119,7 @@ void SpeechSettingsDialog::ChooseColour(ColourRow& row, const QString& caption) 
 }
 
 void SpeechSettingsDialog::PaintSwatch(const ColourRow& row) {
-    QPalette pal = row.swatch->palette();
-    pal.setColor(QPalette::Window, ColourFromRef(*row.value));
-    row.swatch->setPalette(pal);
-    row.swatch->update();
+    PaintColourSwatch(row.swatch, *row.value);
 }
 
 void SpeechSettingsDialog::SelectVoice(int row) {

@@ -14,6 +14,7 @@
 
 #include "gui/app/qt_messenger.h"
 #include "gui/app/text_convert.h"
+#include "gui/reader/colour_swatch.h"
 #include "gui/reader/modal_seam.h"
 #include "gui/reader/page_picture.h"
 #include "gui/reader/page_renderer.h"
@@ -143,15 +144,9 @@ void DisplaySettingsDialog::AddColourRow(int row, const QString& caption, const 
     r.value = value;
     grid->addWidget(new QLabel(caption, this), row, 0);
     r.edit = MakeEdit(this, (std::string(name) + "Edit").c_str(), FormatColour(*value));
-    // Wide enough for the longest form, "RGB(255,255,255)".
-    r.edit->setMinimumWidth(
-        r.edit->fontMetrics().horizontalAdvance(QStringLiteral("RGB(255,255,255)")) + 16);
+    FitColourTextWidth(r.edit);
     grid->addWidget(r.edit, row, 1);
-    r.swatch = new QLabel(this);
-    r.swatch->setObjectName(QLatin1String((std::string(name) + "Swatch").c_str()));
-    r.swatch->setFixedSize(24, 20);
-    r.swatch->setAutoFillBackground(true);
-    r.swatch->setFrameShape(QFrame::Box);
+    r.swatch = MakeColourSwatch(this, name);
     grid->addWidget(r.swatch, row, 2);
     auto* choose = MakeButton(this, (std::string(name) + "Button").c_str(), QStringLiteral("选择"));
     choose->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
@@ -184,10 +179,7 @@ void DisplaySettingsDialog::ChooseColour(ColourRow& row, const QString& caption)
 }
 
 void DisplaySettingsDialog::PaintSwatch(const ColourRow& row) {
-    QPalette pal = row.swatch->palette();
-    pal.setColor(QPalette::Window, ColourFromRef(*row.value));
-    row.swatch->setPalette(pal);
-    row.swatch->update();
+    PaintColourSwatch(row.swatch, *row.value);
 }
 
 void DisplaySettingsDialog::ShowFontName() {
