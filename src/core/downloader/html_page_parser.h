@@ -25,8 +25,8 @@ using LinkList = std::vector<LinkEntry>;
 // name NextTag returns. `/br`, `h6`, `td` and `li` are deliberately absent:
 // saved chapters have always been cut exactly at these.
 inline constexpr std::array<std::string_view, 19> kLineBreakTags = {
-    "div", "table", "tr", "h1", "h2", "h3", "h4", "h5", "br", "p",
-    "/table", "/tr", "/h1", "/h2", "/h3", "/h4", "/h5", "/p", "/div"};
+    "div",    "table", "tr",  "h1",  "h2",  "h3",  "h4",  "h5", "br",  "p",
+    "/table", "/tr",   "/h1", "/h2", "/h3", "/h4", "/h5", "/p", "/div"};
 
 // Elements cut out whole before the conversion, in the order the passes run.
 inline constexpr std::array<std::pair<std::string_view, std::string_view>, 5> kRemovedElements = {{
@@ -83,10 +83,30 @@ public:
     // tag.
     int FindAnchorEnd();
 
+    // A tag as the scanner steps over it: from '<' to just past its '>'.
+    // `alive` is false once an element cut takes the tag away; `gapKept`
+    // is false once a cut takes away the text between it and the next tag.
+    struct ScannedTag {
+        size_t lt = 0, nameStart = 0, nameEnd = 0, end = 0;
+        unsigned char kind = 0;
+        bool alive = true;
+        bool gapKept = true;
+    };
+
 private:
+    // Every tag NextTag would return stepping through `text` from 0.
+    static void ScanTags(const std::string& text, std::vector<ScannedTag>& tags);
+    // One pass of RemoveElements, as marks on `tags`: elements open at tags
+    // of `openKind` and close at `closeName` (a tag of `closeKind`, or a
+    // '<' the scan meets inside a tag).
+    static void CutElements(const std::string& text, std::vector<ScannedTag>& tags,
+                            unsigned char openKind, unsigned char closeKind,
+                            std::string_view closeName);
+
     std::string text_;
     size_t position_ = 0;
     std::string baseSite_;
+    std::vector<ScannedTag> tags_;  // kept between pages to spare allocations
 };
 
 }  // namespace quillon

@@ -1,5 +1,6 @@
 #include "core/downloader/html_page_parser.h"
 
+#include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
@@ -77,8 +78,7 @@ TEST(HtmlToTextTest, ConvertsPagesByteForByte) {
         {"<body>x<script>never closed", "xnever closed"},
         {"<body>a<!-- note -->b</body>", "ab"},
         {"<BODY><DIV>a</DIV>b</P>c<td>d</td>e<h6>f<li>g</BODY>", "\r\na\r\nb\r\ncdefg"},
-        {"<body>1<table><tr>2</tr></table>3</body>",
-         "1\r\n\r\n2\r\n\r\n3"},
+        {"<body>1<table><tr>2</tr></table>3</body>", "1\r\n\r\n2\r\n\r\n3"},
         // Every removed element, in capitals too, and the text around them.
         {"<body>a<STYLE>p{}</STYLE>b<select><option>1</select>c<iframe src=x></iframe>d"
          "<noscript>n</noscript>e</body>",
@@ -160,8 +160,10 @@ TEST(HtmlToTextTest, ElementRemovalMatchesAFullRescanAfterEveryCut) {
     // Random pages built from pieces that make scripts nest, stay open, hide
     // '<' in their code and follow each other without text between them.
     const std::vector<std::string> pieces = {
-        "<script>", "</script>", "<SCRIPT src=a>", "< /script >", "x", " ", "<b>", "</b>",
-        "<", ">", "if(a<b)", "<p>", "\r\n", "</scriptx>", "<scripts>"};
+        "<script>", "</script>", "<SCRIPT src=a>", "< /script >", "x", " ", "<b>", "</b>", "<", ">",
+        "if(a<b)", "<p>", "\r\n", "</scriptx>", "<scripts>",
+        // A '<' inside a tag: the scan inside an element reads a name there.
+        "<a title=\"</script>\">", "<i x=\"<b\" y=\"</SCRIPT \">", "<a<b>", "<x </script"};
     std::mt19937 rng(12345);
     for (int round = 0; round < 3000; ++round) {
         std::string page;
@@ -172,6 +174,120 @@ TEST(HtmlToTextTest, ElementRemovalMatchesAFullRescanAfterEveryCut) {
         std::string got = page;
         HtmlPageParser::RemoveElements(got, "script", "/script");
         ASSERT_EQ(got, expected) << "page: " << page;
+    }
+}
+
+void RemoveCommentsRescanning(std::string& text);
+
+// HtmlToText as the rule is stated, from the scanner's steps: every cut
+// rescans from the start, and the text is gathered tag by tag.
+std::string HtmlToTextLiterally(std::string page) {
+    ConvertPageCharset(page);
+    RemoveCommentsRescanning(page);
+    for (const auto& [open, close] : kRemovedElements)
+        RemoveElementsRescanning(page, std::string(open), std::string(close));
+    HtmlPageParser s;
+    s.SetText(page);
+    std::string name;
+    bool body = false;
+    for (int r; !body && (r = s.NextTag(name)) != HtmlPageParser::kEnd;) {
+        if (r == HtmlPageParser::kText) {
+            s.SkipText();
+        } else {
+            body = name == "body";
+            s.SkipTagRest();
+        }
+    }
+    if (!body) return "";
+    std::string out;
+    for (;;) {
+        size_t f = s.position();
+        int r = s.NextTag(name);
+        if (r == HtmlPageParser::kEnd) {
+            out += page.substr(f);
+            break;
+        }
+        if (r == HtmlPageParser::kText) {
+            s.SkipText();
+            out += page.substr(f, s.position() - f);
+            continue;
+        }
+        if (name == "/a") {
+            out += " ";
+        } else if (std::find(kLineBreakTags.begin(), kLineBreakTags.end(), name) !=
+                   kLineBreakTags.end()) {
+            out += "\r\n";
+        }
+        s.SkipTagRest();
+    }
+    return ReplaceAll(out, "&nbsp;", " ");
+}
+
+TEST(HtmlToTextTest, WholeConversionMatchesTheRuleAsStated) {
+    // Pieces of every kind the conversion treats apart: the body tag, line
+    // breaks, anchors, each removed element (closing inside a tag too),
+    // comments, blanks between tags, "&nbsp;" split by tags, GBK text.
+    const std::vector<std::string> pieces = {"<body>",
+                                             "< BODY class=x>",
+                                             "<p>",
+                                             "</P>",
+                                             "<br/>",
+                                             "<br >",
+                                             "<div>",
+                                             "</a>",
+                                             "<a href=x>",
+                                             "<td>",
+                                             "<h1>",
+                                             "</table>",
+                                             "<script>",
+                                             "</script>",
+                                             "<style>",
+                                             "</STYLE>",
+                                             "<select>",
+                                             "</select>",
+                                             "<iframe src=\"</iframe>\">",
+                                             "</iframe>",
+                                             "<noscript>",
+                                             "</noscript>",
+                                             "<!--",
+                                             "-->",
+                                             "--",
+                                             "!",
+                                             "<",
+                                             ">",
+                                             " ",
+                                             "\r\n",
+                                             "\t",
+                                             "x",
+                                             "&nbsp;",
+                                             "&nb",
+                                             "sp;",
+                                             "&",
+                                             "<a title=\"</script>\">",
+                                             "<i x=\"<style\">",
+                                             "<a<b>",
+                                             "<!-- c -->",
+                                             "< ",
+                                             "text ",
+                                             Gbk("第一章"),
+                                             Gbk("，"),
+                                             "\x81",
+                                             "<scripts>",
+                                             "</body>"};
+    std::mt19937 rng(2024);
+    for (int round = 0; round < 20000; ++round) {
+        std::string page;
+        int n = 1 + static_cast<int>(rng() % 24);
+        for (int i = 0; i < n; ++i) page += pieces[rng() % pieces.size()];
+        ASSERT_EQ(ToText(page), HtmlToTextLiterally(page)) << "page: " << page;
+    }
+    // A parser is reused page after page: nothing of one page reaches the next.
+    HtmlPageParser parser;
+    for (int round = 0; round < 200; ++round) {
+        std::string page;
+        for (int i = 0; i < 30; ++i) page += pieces[rng() % pieces.size()];
+        std::string copy = page;
+        ASSERT_EQ(parser.HtmlToText(copy), HtmlToTextLiterally(page)) << "page: " << page;
     }
 }
 
@@ -190,8 +306,8 @@ void RemoveCommentsRescanning(std::string& text) {
 }
 
 TEST(HtmlToTextTest, CommentRemovalMatchesAFullRescanAfterEveryCut) {
-    const std::vector<std::string> pieces = {"<!--", "-->", "!", "-", "--", "<", ">", "a", " ",
-                                             "<p>", "!-", "<!", "->"};
+    const std::vector<std::string> pieces = {"<!--", "-->", "!",   "-",  "--", "<", ">",
+                                             "a",    " ",   "<p>", "!-", "<!", "->"};
     std::mt19937 rng(777);
     for (int round = 0; round < 5000; ++round) {
         std::string page;
@@ -211,14 +327,17 @@ TEST(PageCharsetTest, DeclaredUtf8AndBig5BecomeGbk) {
     EXPECT_EQ(ToText(utf8Page), Gbk("第一章"));
 
     // A gb2312 page is left alone: its GBK bytes come out unchanged.
-    std::string gbPage = "<meta content=\"text/html; charset=gb2312\"><body>" + Gbk("开始") + "</body>";
+    std::string gbPage =
+        "<meta content=\"text/html; charset=gb2312\"><body>" + Gbk("开始") + "</body>";
     EXPECT_EQ(ToText(gbPage), Gbk("开始"));
 
     // Big5 with traditional characters comes out as simplified GBK.
     std::string big5 = ConvertCharset("這是開始，傳統漢字。", "UTF-8", "CP950", "?");
     ASSERT_NE(big5, "?");
-    std::string big5Page = "<META HTTP-EQUIV=Content-Type CONTENT=\"text/html; CHARSET=BIG5\">"
-                           "<body>" + big5 + "</body>";
+    std::string big5Page =
+        "<META HTTP-EQUIV=Content-Type CONTENT=\"text/html; CHARSET=BIG5\">"
+        "<body>" +
+        big5 + "</body>";
     EXPECT_EQ(ToText(big5Page), Gbk("这是开始，传统汉字。"));
 }
 
@@ -242,7 +361,10 @@ TEST(PageCharsetTest, OnlyTheFirstCharsetWithinNineteenBytesCounts) {
 
 TEST(PageCharsetTest, UnmappableAndBrokenInputBecomesOneReplacementEach) {
     // An emoji has no GBK form; a stray continuation byte is invalid UTF-8.
-    std::string page = "charset=utf-8 a\xF0\x9F\x98\x80" "b\x80" "c";
+    std::string page =
+        "charset=utf-8 a\xF0\x9F\x98\x80"
+        "b\x80"
+        "c";
     ConvertPageCharset(page);
     EXPECT_EQ(page, "charset=utf-8 a?b?c");
     // The conversion reads up to the first NUL, as the page decoder did.
