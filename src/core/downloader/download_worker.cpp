@@ -2,10 +2,8 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <condition_variable>
 #include <functional>
-#include <memory>
-#include <mutex>
+#include <optional>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -41,7 +39,8 @@ std::string FileNameFor(const std::string& title) {
 // The shared formatter reports its progress in bytes, and only on long
 // texts; the line shown in between is estimated from the LF bytes passed,
 // and the last text gives the exact number of lines formatted.
-std::string FormatChapter(const std::string& text, const std::function<void(const std::string&)>& status) {
+std::string FormatChapter(const std::string& text,
+                          const std::function<void(const std::string&)>& status) {
     const std::string pattern = Gbk("格式化(%d/%d) %2d%%");
     long long total = 1;
     if (text.size() > 1) total += std::count(text.begin() + 1, text.end(), '\n');
@@ -63,16 +62,18 @@ std::string FormatChapter(const std::string& text, const std::function<void(cons
     return out;
 }
 
-// Writes a chapter file whole or not at all. A new file is written unnamed
-// and then linked in under its name, which costs no more than creating it;
-// the usual write-then-rename costs a second, slower change of the folder
-// (three times the plain create on an ext4 disk). Replacing a file that
-// exists, or a file system without unnamed files, takes the rename path.
+// Writes a chapter file whole or not at all. A new file is created
+// exclusively and removed again when it cannot be written whole; an
+// existing one (a chapter downloaded again) is replaced by the write-then-
+// rename path, so the old file stays until the new one is complete. Only a
+// process killed during the write itself can leave the start of a new
+// chapter behind, and downloading the book again replaces it. Creating the
+// file unnamed and linking it in once written, or writing a temporary file
+// and renaming it, costs about a third more per file; on a book of
+// thousands of chapters the files are most of what saving costs.
 bool WriteChapterFile(const std::string& path, std::string_view data) {
-    size_t slash = path.rfind('/');
-    const std::string folder = slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
-    int fd = open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0644);
-    if (fd < 0) return WriteFileAtomically(path, data);
+    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0) return errno == EEXIST && WriteFileAtomically(path, data);
     size_t written = 0;
     while (written < data.size()) {
         ssize_t n = write(fd, data.data() + written, data.size() - written);
@@ -80,47 +81,31 @@ bool WriteChapterFile(const std::string& path, std::string_view data) {
         if (n <= 0) break;
         written += static_cast<size_t>(n);
     }
-    bool linked = false;
-    if (written == data.size()) {
-        const std::string self = "/proc/self/fd/" + std::to_string(fd);
-        linked = linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0;
-    }
-    close(fd);
-    // An existing file (EEXIST), a missing /proc or a short write: the
-    // rename path decides, and fails where the folder cannot take the file.
-    return linked || WriteFileAtomically(path, data);
+    const bool whole = close(fd) == 0 && written == data.size();
+    if (!whole) unlink(path.c_str());
+    return whole;
 }
 
-// Passes reports on in the order a run on one thread would make them. While
-// a chapter is being saved on the writer thread its formatting texts, "...."
-// and row report are still to come, so the fetch thread's reports for the
-// next chapter are held back and follow them. Every report is made under one
-// lock: the observer sees one call at a time, in that order, from either
-// thread.
+// Passes reports on in the order a download that saved each chapter before
+// fetching the next would make them. A fetched chapter is saved while the
+// next one is being fetched, so from Hold until the saved chapter's row
+// report the reports of the next fetch are held back and follow it.
 class OrderedReports final {
 public:
     using Report = std::function<void(DownloadObserver&)>;
     explicit OrderedReports(DownloadObserver& observer) : observer_(observer) {}
 
     void Make(const Report& report) {
-        std::lock_guard lock(mutex_);
         if (holding_)
             held_.push_back(report);
         else
             report(observer_);
     }
     // A report of the chapter being saved: it comes before everything held.
-    void MakeFirst(const Report& report) {
-        std::lock_guard lock(mutex_);
-        report(observer_);
-    }
-    void Hold() {
-        std::lock_guard lock(mutex_);
-        holding_ = true;
-    }
+    void MakeFirst(const Report& report) { report(observer_); }
+    void Hold() { holding_ = true; }
     // Makes `first`, then everything held since Hold, and stops holding.
     void Release(const Report& first) {
-        std::lock_guard lock(mutex_);
         first(observer_);
         for (const Report& r : held_) r(observer_);
         held_.clear();
@@ -129,7 +114,6 @@ public:
 
 private:
     DownloadObserver& observer_;
-    std::mutex mutex_;
     bool holding_ = false;
     std::vector<Report> held_;
 };
@@ -152,93 +136,57 @@ struct SaveTask {
     std::string page, htmlPath, txtPath;
 };
 
-// Converts and writes chapters on a thread of its own, one at a time, so
-// that saving one chapter overlaps fetching the next: on a disk, creating a
-// file can cost more than fetching a page from a near server, and turning a
-// page into text costs about as much. Submit waits while the previous
-// chapter is still being saved, so at most one chapter waits in memory.
-class ChapterWriter final {
+// Converts and writes fetched chapters. The download hands it each chapter
+// to save while the request for the next chapter waits for its answer, on
+// the same thread: turning a page into text and creating its files then
+// costs no time of its own whenever the network is slower than they are,
+// and no second thread has to be woken for every chapter.
+class ChapterSaver final {
 public:
-    explicit ChapterWriter(OrderedReports& reports) : reports_(reports), thread_([this] { Run(); }) {}
-    ~ChapterWriter() {
-        {
-            std::lock_guard lock(mutex_);
-            quit_ = true;
-        }
-        changed_.notify_all();
-        thread_.join();
-    }
+    explicit ChapterSaver(OrderedReports& reports) : reports_(reports) {}
 
-    void Submit(SaveTask task) {
-        std::unique_lock lock(mutex_);
-        changed_.wait(lock, [this] { return !task_; });
-        // From here until the chapter's row report, the fetch thread's
-        // reports belong after it.
-        reports_.Hold();
-        task_ = std::make_unique<SaveTask>(std::move(task));
-        changed_.notify_all();
-    }
-    // Waits until every submitted chapter is written and reported.
-    void Drain() {
-        std::unique_lock lock(mutex_);
-        changed_.wait(lock, [this] { return !task_; });
+    // Saves `task` and makes its row report (after its own texts, before
+    // everything held since the chapter was fetched).
+    void Save(SaveTask& task) {
+        std::string saved;
+        bool allWritten = true;
+        if (task.html) {
+            // The raw page, before the conversion edits it in place.
+            if (WriteChapterFile(task.htmlPath, task.page))
+                saved = task.htmlPath;
+            else
+                allWritten = false;
+        }
+        if (task.txt) {
+            auto status = [this](const std::string& text) {
+                reports_.MakeFirst([text](DownloadObserver& o) { o.OnStatus(text); });
+            };
+            std::string text = parser_.HtmlToText(task.page);
+            if (task.format) {
+                status(Gbk("格式化txt内容"));
+                text = FormatChapter(text, status);
+            }
+            if (WriteChapterFile(task.txtPath, text)) {
+                if (!saved.empty()) saved += "   ";
+                saved += task.txtPath;
+            } else {
+                allWritten = false;
+            }
+        }
+        const size_t row = task.row;
+        reports_.Release([&](DownloadObserver& o) {
+            o.OnStatus("....");
+            o.OnRowDone(row, allWritten ? RowDoneText() : SaveFailedText(), saved);
+        });
+        ++(allWritten ? saved_ : failed_);
     }
     int saved() const { return saved_; }
     int failed() const { return failed_; }
 
 private:
-    void Run() {
-        std::unique_lock lock(mutex_);
-        for (;;) {
-            changed_.wait(lock, [this] { return quit_ || task_; });
-            if (!task_) return;
-            SaveTask& task = *task_;
-            lock.unlock();
-            std::string saved;
-            bool allWritten = true;
-            if (task.html) {
-                // The raw page, before the conversion edits it in place.
-                if (WriteChapterFile(task.htmlPath, task.page))
-                    saved = task.htmlPath;
-                else
-                    allWritten = false;
-            }
-            if (task.txt) {
-                auto status = [this](const std::string& text) {
-                    reports_.MakeFirst([text](DownloadObserver& o) { o.OnStatus(text); });
-                };
-                std::string text = parser_.HtmlToText(task.page);
-                if (task.format) {
-                    status(Gbk("格式化txt内容"));
-                    text = FormatChapter(text, status);
-                }
-                if (WriteChapterFile(task.txtPath, text)) {
-                    if (!saved.empty()) saved += "   ";
-                    saved += task.txtPath;
-                } else {
-                    allWritten = false;
-                }
-            }
-            const size_t row = task.row;
-            reports_.Release([&](DownloadObserver& o) {
-                o.OnStatus("....");
-                o.OnRowDone(row, allWritten ? RowDoneText() : SaveFailedText(), saved);
-            });
-            lock.lock();
-            ++(allWritten ? saved_ : failed_);
-            task_.reset();
-            changed_.notify_all();
-        }
-    }
-
     OrderedReports& reports_;
     HtmlPageParser parser_;
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    std::unique_ptr<SaveTask> task_;
-    bool quit_ = false;
-    int saved_ = 0, failed_ = 0;  // guarded by mutex_; read after Drain
-    std::thread thread_;  // last: starts once the rest is set up
+    int saved_ = 0, failed_ = 0;
 };
 
 }  // namespace
@@ -272,8 +220,8 @@ DownloadSummary RunDownload(const DownloadJob& job, DownloadObserver& observer,
     if (settings.SavesHtml()) EnsureFolders(folder + "html/1.txt");
 
     const std::string countFormat = " %d/%d";
-    summary.total = static_cast<int>(
-        std::count_if(job.rows.begin(), job.rows.end(), [](const DownloadRow& r) { return r.checked; }));
+    summary.total = static_cast<int>(std::count_if(job.rows.begin(), job.rows.end(),
+                                                   [](const DownloadRow& r) { return r.checked; }));
     observer.OnCount(Format(countFormat.c_str(), summary.total, 0));
 
     OrderedReports reports(observer);
@@ -283,50 +231,61 @@ DownloadSummary RunDownload(const DownloadJob& job, DownloadObserver& observer,
     PageFetcher fetcher(stop);
     fetcher.SetOptions(job.fetchOptions);
     StatusForwarder forwarder(reports);
-    std::string page;
+    ChapterSaver saver(reports);
+    // The chapter fetched last, saved during the next fetch (or at the end).
+    std::optional<SaveTask> pending;
+    std::string page, spare;  // the next page is fetched into the saved one's buffer
+    auto savePending = [&] {
+        if (!pending) return;
+        saver.Save(*pending);
+        spare = std::move(pending->page);
+        pending.reset();
+    };
     int done = 0;
     int notFetched = 0;
-    {
-        ChapterWriter writer(reports);
-        for (size_t i = 0; i < job.rows.size(); ++i) {
-            const DownloadRow& row = job.rows[i];
-            if (!row.checked) continue;
-            if (stopped()) {
-                summary.stopped = true;
-                break;
-            }
-            ++done;
-            const std::string count = Format(countFormat.c_str(), summary.total, done);
-            reports.Make([count](DownloadObserver& o) { o.OnCount(count); });
-
-            int code = fetcher.Fetch(row.title, row.url, page, &forwarder);
-            if (code == kFetchAbandoned) {
-                summary.stopped = true;
-                break;
-            }
-            if (IsFetchFailure(code)) {
-                ++notFetched;
-                reports.Make([i](DownloadObserver& o) { o.OnRowDone(i, RowFailedText(), std::string()); });
-                continue;
-            }
-
-            status(Gbk("保存数据...."));
-            SaveTask task;
-            task.row = i;
-            const std::string name = FileNameFor(row.title);
-            task.html = settings.SavesHtml();
-            task.txt = settings.SavesTxt();
-            task.format = settings.FormatsTxt();
-            if (task.html) task.htmlPath = folder + "html/" + name + ".html";
-            if (task.txt) task.txtPath = folder + "txt/" + name + ".txt";
-            task.page = std::move(page);
-            writer.Submit(std::move(task));
+    for (size_t i = 0; i < job.rows.size(); ++i) {
+        const DownloadRow& row = job.rows[i];
+        if (!row.checked) continue;
+        if (stopped()) {
+            summary.stopped = true;
+            break;
         }
-        // A stop lets the chapter being written finish: it is whole.
-        writer.Drain();
-        summary.saved = writer.saved();
-        summary.failed = notFetched + writer.failed();
+        ++done;
+        const std::string count = Format(countFormat.c_str(), summary.total, done);
+        reports.Make([count](DownloadObserver& o) { o.OnCount(count); });
+
+        int code = fetcher.Fetch(row.title, row.url, page, &forwarder, savePending);
+        if (code == kFetchAbandoned) {
+            summary.stopped = true;
+            break;
+        }
+        if (IsFetchFailure(code)) {
+            ++notFetched;
+            reports.Make(
+                [i](DownloadObserver& o) { o.OnRowDone(i, RowFailedText(), std::string()); });
+            continue;
+        }
+
+        status(Gbk("保存数据...."));
+        SaveTask task;
+        task.row = i;
+        const std::string name = FileNameFor(row.title);
+        task.html = settings.SavesHtml();
+        task.txt = settings.SavesTxt();
+        task.format = settings.FormatsTxt();
+        if (task.html) task.htmlPath = folder + "html/" + name + ".html";
+        if (task.txt) task.txtPath = folder + "txt/" + name + ".txt";
+        task.page = std::move(page);
+        page = std::move(spare);
+        // From here until this chapter's row report, the next fetch's
+        // reports belong after it.
+        reports.Hold();
+        pending = std::move(task);
     }
+    // A stop lets the fetched chapter be saved: it is whole.
+    savePending();
+    summary.saved = saver.saved();
+    summary.failed = notFetched + saver.failed();
     observer.OnStatus(FinalStatusText(summary));
     observer.OnFinished(summary);
     return summary;

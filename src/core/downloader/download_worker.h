@@ -29,17 +29,16 @@ struct DownloadJob {
 };
 
 struct DownloadSummary {
-    int total = 0;    // checked rows
-    int saved = 0;    // rows whose files were all written
-    int failed = 0;   // rows not fetched or not written
+    int total = 0;   // checked rows
+    int saved = 0;   // rows whose files were all written
+    int failed = 0;  // rows not fetched or not written
     bool stopped = false;
     std::string bookFolder;  // S/<MD5>/, UTF-8
 };
 
-// What a download run tells its window. The calls come one at a time and in
-// the order of the rows, from the run's thread or from the thread that saves
-// its chapters meanwhile. Texts are GBK unless they are paths, which are
-// UTF-8 like every path of the system.
+// What a download run tells its window. The calls come one at a time, from
+// the run's thread, in the order of the rows. Texts are GBK unless they are
+// paths, which are UTF-8 like every path of the system.
 class DownloadObserver {
 public:
     virtual ~DownloadObserver() = default;
@@ -60,9 +59,9 @@ public:
 };
 
 // The row states.
-std::string RowDoneText();    // "下载完成"
-std::string RowFailedText();  // "下载失败"
-std::string SaveFailedText(); // "保存失败"
+std::string RowDoneText();     // "下载完成"
+std::string RowFailedText();   // "下载失败"
+std::string SaveFailedText();  // "保存失败"
 
 // The final status: "终止下载" when stopped, "下载完成" when every row was
 // saved, else "下载完成，N 个网址失败".

@@ -320,6 +320,45 @@ TEST_F(DownloadTest, ReportsKeepTheOrderOfTheRowsWhileSavingOverlapsFetching) {
     EXPECT_EQ(seen, expected);
 }
 
+// A long book from a fast server: each chapter is saved while the next is
+// fetched, yet every row is reported once, in order, with its files written.
+TEST_F(DownloadTest, ALongBookIsSavedWholeAndInOrder) {
+    server_.Stop();
+    LocalServer many;
+    many.server().Get(R"(/long/(\d+)\.html)", [](const httplib::Request& req, httplib::Response& res) {
+        res.set_content("<body>chapter " + std::string(req.matches[1]) + "</body>", "text/html");
+    });
+    many.Start();
+    DownloadJob job;
+    job.address = many.Url("/long/index.html");
+    job.settings.saveFolder = out_.path() + "long";
+    constexpr int kRows = 700;
+    for (int i = 0; i < kRows; ++i) {
+        job.rows.push_back({true, "c" + std::to_string(i), many.Url("/long/" + std::to_string(i) + ".html")});
+    }
+    class RowOrder final : public DownloadObserver {
+    public:
+        void OnRowDone(size_t row, const std::string& state, const std::string&) override {
+            rows.push_back(row);
+            allDone = allDone && state == RowDoneText();
+        }
+        std::vector<size_t> rows;
+        bool allDone = true;
+    } observer;
+    DownloadSummary summary = RunDownload(job, observer);
+    many.Stop();
+
+    EXPECT_EQ(summary.saved, kRows);
+    EXPECT_EQ(summary.failed, 0);
+    ASSERT_EQ(observer.rows.size(), static_cast<size_t>(kRows));
+    for (size_t i = 0; i < observer.rows.size(); ++i) ASSERT_EQ(observer.rows[i], i);
+    EXPECT_TRUE(observer.allDone);
+    const std::string book = out_.path() + "long/" + Md5Hex(job.address) + "/";
+    EXPECT_EQ(Read(book + "txt/c0.txt"), "chapter 0");
+    EXPECT_EQ(Read(book + "txt/c699.txt"), "chapter 699");
+    EXPECT_EQ(Read(book + "html/c350.html"), "<body>chapter 350</body>");
+}
+
 TEST_F(DownloadTest, DownloadingAgainReplacesTheChapterFilesWhole) {
     DownloadJob job = JobFor(Analyse());
     job.rows.resize(1);

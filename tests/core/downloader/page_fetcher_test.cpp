@@ -2,6 +2,9 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -183,6 +186,49 @@ TEST_F(PageFetcherTest, StalledTransferIsGivenUpByTheLowSpeedLimit) {
     EXPECT_LT(Clock::now() - start, std::chrono::seconds(5));
     // What arrived is kept for the caller to judge.
     EXPECT_EQ(text, std::string(100, 'x'));
+}
+
+// The downloader saves one chapter while the next is being fetched: the work
+// given to Fetch must run while the request waits, not after the answer.
+TEST_F(PageFetcherTest, WorkWhileWaitingRunsOnceBeforeTheAnswer) {
+    // This server answers only once the work has run, or after five seconds.
+    LocalServer held;
+    std::mutex mutex;
+    std::condition_variable ran;
+    bool workDone = false, answeredAfterWork = false;
+    held.server().Get("/held", [&](const httplib::Request&, httplib::Response& res) {
+        std::unique_lock lock(mutex);
+        answeredAfterWork = ran.wait_for(lock, std::chrono::seconds(5), [&] { return workDone; });
+        res.set_content("page", "text/html");
+    });
+    held.Start();
+
+    auto fetcher = std::make_unique<PageFetcher>();
+    std::string text;
+    int runs = 0;
+    auto work = [&] {
+        ++runs;
+        std::lock_guard lock(mutex);
+        workDone = true;
+        ran.notify_all();
+    };
+    const Clock::time_point start = Clock::now();
+    EXPECT_EQ(fetcher->Fetch("h", held.Url("/held"), text, nullptr, work), kFetchDone);
+    EXPECT_EQ(text, "page");
+    EXPECT_EQ(runs, 1);
+    EXPECT_TRUE(answeredAfterWork);
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(4));
+
+    // A fetch that never waits on the network still runs it, before it returns.
+    runs = 0;
+    EXPECT_EQ(fetcher->Fetch("e", "", text, nullptr, work), kFetchNotOpened);
+    EXPECT_EQ(runs, 1);
+    fetcher.reset();  // closes the kept-alive connection, so the server stops at once
+    std::atomic<bool> stop{true};
+    PageFetcher stopped(&stop);
+    EXPECT_EQ(stopped.Fetch("s", server_.Url("/body"), text, nullptr, work), kFetchAbandoned);
+    EXPECT_EQ(runs, 2);
+    held.Stop();
 }
 
 TEST(EscapeUrlForRequestTest, EncodesOnlyWhatARequestLineCannotCarry) {
