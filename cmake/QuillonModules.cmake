@@ -29,6 +29,8 @@ function(quillon_core_tests sub)
     GTest::gtest GTest::gmock GTest::gtest_main Threads::Threads)
   target_compile_definitions(test_core_${sub} PRIVATE
     QUILLON_TEST_DATA="${CMAKE_SOURCE_DIR}/tests/data")
+  # Shared test helpers: #include "support/...".
+  target_include_directories(test_core_${sub} PRIVATE ${CMAKE_SOURCE_DIR}/tests)
   add_test(NAME core_${sub} COMMAND test_core_${sub})
   set_tests_properties(core_${sub} PROPERTIES TIMEOUT 600)
 endfunction()
@@ -45,6 +47,7 @@ function(quillon_gui_tests sub)
     target_link_libraries(${exe} PRIVATE gui_${sub} ${T_DEPS} Qt6::Test Threads::Threads)
     target_compile_definitions(${exe} PRIVATE
       QUILLON_TEST_DATA="${CMAKE_SOURCE_DIR}/tests/data")
+    target_include_directories(${exe} PRIVATE ${CMAKE_SOURCE_DIR}/tests)
     add_test(NAME gui_${sub}_${name} COMMAND ${exe})
     set_tests_properties(gui_${sub}_${name} PROPERTIES TIMEOUT 600
       ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QTWEBENGINE_CHROMIUM_FLAGS=--no-sandbox --disable-gpu;QTWEBENGINE_DISABLE_SANDBOX=1")

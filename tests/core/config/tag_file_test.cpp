@@ -6,12 +6,12 @@
 
 #include <gtest/gtest.h>
 
-#include "temp_folder.h"
+#include "support/temp_folder.h"
 
 namespace quillon {
 namespace {
 
-using config_test::TempFolder;
+using test::TempFolder;
 
 // What the three readers make of the value of "[MAIN_URL]" in one file.
 struct Lookup {

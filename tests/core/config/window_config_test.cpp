@@ -6,12 +6,12 @@
 #include <gtest/gtest.h>
 
 #include "core/config/record_file.h"
-#include "temp_folder.h"
+#include "support/temp_folder.h"
 
 namespace quillon {
 namespace {
 
-using config_test::TempFolder;
+using test::TempFolder;
 
 std::string Int32LE(int32_t v) {
     unsigned char b[4];

@@ -19,13 +19,14 @@
 #include "core/platform/program_folder.h"
 #include "core/text/gbk_codec.h"
 #include "core/text/gbk_literal.h"
-#include "test_server.h"
+#include "support/http_test_server.h"
+#include "support/temp_folder.h"
 
 namespace quillon {
 namespace {
 
-using downloader_test::LocalServer;
-using downloader_test::TempFolder;
+using test::HttpTestServer;
+using test::TempFolder;
 using Clock = std::chrono::steady_clock;
 
 std::string Utf8Chapter() {
@@ -143,7 +144,7 @@ protected:
         return s;
     }
 
-    LocalServer server_;
+    HttpTestServer server_;
     TempFolder out_;
     std::string address_;
     std::atomic<bool> quit_{false};
@@ -324,7 +325,7 @@ TEST_F(DownloadTest, ReportsKeepTheOrderOfTheRowsWhileSavingOverlapsFetching) {
 // fetched, yet every row is reported once, in order, with its files written.
 TEST_F(DownloadTest, ALongBookIsSavedWholeAndInOrder) {
     server_.Stop();
-    LocalServer many;
+    HttpTestServer many;
     many.server().Get(R"(/long/(\d+)\.html)", [](const httplib::Request& req, httplib::Response& res) {
         res.set_content("<body>chapter " + std::string(req.matches[1]) + "</body>", "text/html");
     });

@@ -13,12 +13,12 @@
 
 #include "core/text/byte_string.h"
 #include "core/text/gbk_literal.h"
-#include "test_server.h"
+#include "support/http_test_server.h"
 
 namespace quillon {
 namespace {
 
-using downloader_test::LocalServer;
+using test::HttpTestServer;
 using Clock = std::chrono::steady_clock;
 
 class RecordingProgress final : public FetchObserver {
@@ -83,7 +83,7 @@ protected:
         server_.Stop();
     }
 
-    LocalServer server_;
+    HttpTestServer server_;
     std::string body_;
     std::string agent_, cacheControl_;
     std::atomic<bool> quit_{false};
@@ -137,7 +137,7 @@ TEST_F(PageFetcherTest, ErrorStatusesAndUnreachableHostsAreFailures) {
     EXPECT_TRUE(IsFetchFailure(kFetchHttpError));
 
     // A port nobody listens on: the server is stopped after learning its port.
-    LocalServer gone;
+    HttpTestServer gone;
     gone.Start();
     std::string url = gone.Url("/x");
     gone.Stop();
@@ -192,7 +192,7 @@ TEST_F(PageFetcherTest, StalledTransferIsGivenUpByTheLowSpeedLimit) {
 // given to Fetch must run while the request waits, not after the answer.
 TEST_F(PageFetcherTest, WorkWhileWaitingRunsOnceBeforeTheAnswer) {
     // This server answers only once the work has run, or after five seconds.
-    LocalServer held;
+    HttpTestServer held;
     std::mutex mutex;
     std::condition_variable ran;
     bool workDone = false, answeredAfterWork = false;

@@ -11,12 +11,12 @@
 #include "core/platform/file_io.h"
 #include "core/platform/program_folder.h"
 #include "core/text/gbk_literal.h"
-#include "test_server.h"
+#include "support/temp_folder.h"
 
 namespace quillon {
 namespace {
 
-using downloader_test::TempFolder;
+using test::TempFolder;
 
 std::time_t LocalTime(int y, int mo, int d, int h, int mi, int s) {
     std::tm t{};

@@ -22,46 +22,14 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
 
+#include "support/http_test_server.h"
+#include "support/temp_folder.h"
+
 namespace quillon::net_test {
 
-// Keeps a proxy of the test machine's environment out of local requests.
-inline void BypassProxyForLocalhost() {
-    setenv("no_proxy", "127.0.0.1,localhost", 1);
-    setenv("NO_PROXY", "127.0.0.1,localhost", 1);
-}
-
-class HttpTestServer {
-public:
-    HttpTestServer() {
-        BypassProxyForLocalhost();
-        port_ = server_.bind_to_any_port("127.0.0.1");
-    }
-    ~HttpTestServer() { Stop(); }
-
-    httplib::Server& server() { return server_; }
-
-    // Starts serving; register the handlers first.
-    void Start() {
-        thread_ = std::thread([this] { server_.listen_after_bind(); });
-        // stop() is ignored until the accept loop runs.
-        while (!server_.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    void Stop() {
-        if (!thread_.joinable()) return;
-        server_.stop();
-        thread_.join();
-    }
-
-    int port() const { return port_; }
-    std::string Url(const std::string& path) const {
-        return "http://127.0.0.1:" + std::to_string(port_) + path;
-    }
-
-private:
-    httplib::Server server_;
-    int port_ = -1;
-    std::thread thread_;
-};
+using test::BypassProxyForLocalhost;
+using test::HttpTestServer;
+using test::TempFolder;
 
 // Sets a receive time-out so that a test server never waits forever on a
 // client that misbehaves.
@@ -167,23 +135,5 @@ inline int ClosedPort() {
     ::close(fd);
     return ntohs(addr.sin_port);
 }
-
-// A fresh empty folder under the system's temporary folder, removed with
-// everything in it at the end of the test.
-class TempFolder {
-public:
-    TempFolder() {
-        std::string pattern = ::testing::TempDir() + "quillon_net_XXXXXX";
-        path_ = mkdtemp(pattern.data()) ? pattern + "/" : std::string();
-    }
-    ~TempFolder() {
-        std::error_code ignored;
-        if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
-    }
-    const std::string& path() const { return path_; }
-
-private:
-    std::string path_;
-};
 
 }  // namespace quillon::net_test

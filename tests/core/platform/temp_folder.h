@@ -6,25 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include "support/temp_folder.h"
+
 namespace quillon::platform_test {
 
-// A fresh empty folder (path ending in '/') under the system's temporary
-// folder, removed with everything in it at the end of the test.
-class TempFolder {
-public:
-    TempFolder() {
-        std::string pattern = ::testing::TempDir() + "quillon_platform_XXXXXX";
-        path_ = mkdtemp(pattern.data()) ? pattern + "/" : std::string();
-    }
-    ~TempFolder() {
-        std::error_code ignored;
-        if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
-    }
-    const std::string& path() const { return path_; }
-
-private:
-    std::string path_;
-};
+using test::TempFolder;
 
 // Sets an environment variable for one scope and puts the old value back.
 class ScopedEnv {

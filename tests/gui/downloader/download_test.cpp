@@ -28,6 +28,7 @@
 #include "gui/downloader/dialog_seams.h"
 #include "gui/downloader/fetchwell_window.h"
 #include "gui/downloader/link_list_view.h"
+#include "support/http_test_server.h"
 
 using namespace quillon;
 
@@ -50,13 +51,12 @@ private:
     QTemporaryDir dir_;
     std::string home_;
     std::string out_;
-    httplib::Server server_;
-    std::thread serverThread_;
-    int port_ = 0;
+    test::HttpTestServer http_;
+    httplib::Server& server_ = http_.server();
     std::atomic<bool> releaseSlow_{false};
     std::atomic<int> slowRequests_{0};
 
-    std::string Url(const char* path) const { return "http://127.0.0.1:" + std::to_string(port_) + path; }
+    std::string Url(const char* path) const { return http_.Url(path); }
 
     template <typename T>
     static T* Child(QWidget& w, const char* name) {
@@ -85,8 +85,6 @@ private:
 private Q_SLOTS:
     void initTestCase() {
         QVERIFY(dir_.isValid());
-        setenv("no_proxy", "127.0.0.1,localhost", 1);
-        setenv("NO_PROXY", "127.0.0.1,localhost", 1);
         SetProgramHomeVariable("FETCHWELL_HOME");
         QtMessenger::SetTestMode(true);
         FolderPicker::SetTestMode(true);
@@ -110,16 +108,13 @@ private Q_SLOTS:
                 std::this_thread::sleep_for(std::chrono::milliseconds(25));
             res.set_content(Gbk("<p>慢章</p>"), "text/html");
         });
-        port_ = server_.bind_to_any_port("127.0.0.1");
-        QVERIFY(port_ > 0);
-        serverThread_ = std::thread([this] { server_.listen_after_bind(); });
-        while (!server_.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        QVERIFY(http_.port() > 0);
+        http_.Start();
     }
 
     void cleanupTestCase() {
         releaseSlow_ = true;
-        server_.stop();
-        serverThread_.join();
+        http_.Stop();
     }
 
     void init() {

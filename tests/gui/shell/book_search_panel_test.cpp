@@ -33,6 +33,7 @@
 #include "gui/shell/browser_page.h"
 #include "gui/shell/main_frame.h"
 #include "gui/shell/panel_factories.h"
+#include "support/http_test_server.h"
 
 using namespace quillon;
 
@@ -96,14 +97,13 @@ class BookSearchPanelTest final : public QObject {
 private:
     QTemporaryDir home_;
     std::unique_ptr<CMainFrame> frame_;
-    httplib::Server server_;
-    std::thread serverThread_;
-    int port_ = 0;
+    test::HttpTestServer http_;
+    httplib::Server& server_ = http_.server();
     std::mutex mutex_;
     std::vector<std::string> reports_;
 
     QString Home(const QString& name) const { return home_.filePath(name); }
-    QString Local(const char* path) const { return QStringLiteral("http://127.0.0.1:%1%2").arg(port_).arg(QString::fromUtf8(path)); }
+    QString Local(const char* path) const { return QString::fromStdString(http_.Url(path)); }
 
     void WriteTagFile(const QString& reportAddress) {
         QByteArray text = Gbk("[MAIN_URL]\r\nabout:blank\r\n[HOME_PAGE_URL]\r\nhttp://home.test/\r\n"
@@ -145,15 +145,12 @@ private slots:
     void initTestCase() {
         QVERIFY(home_.isValid());
         qputenv("QUILLON_HOME", home_.path().toUtf8());
-        setenv("no_proxy", "127.0.0.1,localhost", 1);
-        port_ = server_.bind_to_any_port("127.0.0.1");
         server_.Post("/si", [this](const httplib::Request& req, httplib::Response& res) {
             std::lock_guard lock(mutex_);
             reports_.push_back(req.body);
             res.set_content("BOOK_UPDATE_FLAG_OK", "text/plain");
         });
-        serverThread_ = std::thread([this] { server_.listen_after_bind(); });
-        while (!server_.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        http_.Start();
 
         WriteTagFile(Local("/si"));
         WriteFile(Home(QStringLiteral("list/libdata_1.dat")),
@@ -181,8 +178,7 @@ private slots:
     void cleanupTestCase() {
         frame_.reset();
         SetSearchPanelFactory({});
-        server_.stop();
-        serverThread_.join();
+        http_.Stop();
     }
 
     void init() { QtMessenger::Shown().clear(); }

@@ -18,6 +18,7 @@
 #include "gui/app/application.h"
 #include "gui/app/qt_messenger.h"
 #include "gui/shell/main_frame.h"
+#include "support/http_test_server.h"
 
 using namespace quillon;
 using namespace std::chrono_literals;
@@ -29,23 +30,21 @@ class UpdateStarterTest final : public QObject {
 
 private:
     QTemporaryDir home_;
-    httplib::Server server_;
-    std::thread serverThread_;
-    int port_ = -1;
+    test::HttpTestServer http_;
+    httplib::Server& server_ = http_.server();
     std::atomic<int> queries_{0};
     std::string answer_;
 
     std::string MainFile() const { return home_.filePath(QStringLiteral("data/main.htm")).toStdString(); }
     void PointAtServer() {
         QVERIFY(WriteWholeFile(MainFile(), "[MAIN_URL]\r\nabout:blank\r\n[UPDATE_SERVER_URL]\r\nhttp://127.0.0.1:" +
-                                               std::to_string(port_) + "\r\n[HTML_END]\r\n"));
+                                               std::to_string(http_.port()) + "\r\n[HTML_END]\r\n"));
     }
 
 private slots:
     void initTestCase() {
         QVERIFY(home_.isValid());
         qputenv("QUILLON_HOME", home_.path().toUtf8());
-        qputenv("no_proxy", "127.0.0.1");
         StartApplication();
         QtMessenger::SetTestMode(true);
         CMainFrame::SetProgramStarter([](const std::string&, const std::string&) { return true; });
@@ -55,14 +54,11 @@ private slots:
             if (req.get_param_value("ver") == "530") ++queries_;
             res.set_content(answer_, "text/html");
         });
-        port_ = server_.bind_to_any_port("127.0.0.1");
-        QVERIFY(port_ > 0);
-        serverThread_ = std::thread([this] { server_.listen_after_bind(); });
-        while (!server_.is_running()) std::this_thread::sleep_for(1ms);
+        QVERIFY(http_.port() > 0);
+        http_.Start();
     }
     void cleanupTestCase() {
-        server_.stop();
-        serverThread_.join();
+        http_.Stop();
     }
 
     void newDataSetsTheFramesTimerTwo() {

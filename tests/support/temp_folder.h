@@ -8,20 +8,23 @@
 
 #include "core/platform/file_io.h"
 
-namespace quillon::config_test {
+namespace quillon::test {
 
 // A fresh empty folder (path ending in '/') under the system's temporary
 // folder, removed with everything in it at the end of the test.
 class TempFolder {
 public:
-    TempFolder() {
-        std::string pattern = ::testing::TempDir() + "quillon_config_XXXXXX";
+    explicit TempFolder(const std::string& prefix = "quillon") {
+        std::string pattern = ::testing::TempDir() + prefix + "_XXXXXX";
         path_ = mkdtemp(pattern.data()) ? pattern + "/" : std::string();
     }
     ~TempFolder() {
         std::error_code ignored;
         if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
     }
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+
     const std::string& path() const { return path_; }
 
     // Writes `bytes` to a file of the folder and returns its path.
@@ -35,4 +38,4 @@ private:
     std::string path_;
 };
 
-}  // namespace quillon::config_test
+}  // namespace quillon::test
