@@ -33,16 +33,8 @@ Record ToRecord(const DownloaderSettings& s) {
 }  // namespace
 
 std::string DownloaderSettings::DefaultSaveFolder() {
-    std::string home;
-    if (const char* h = std::getenv("HOME"); h && *h) {
-        home = h;
-    } else if (const passwd* pw = getpwuid(getuid()); pw && pw->pw_dir) {
-        home = pw->pw_dir;
-    } else {
-        home = "/tmp";
-    }
-    if (home.back() != '/') home.push_back('/');
-    return home + "Fetchwell下载的文件/";
+    // Where the desktop keeps downloads (the home folder when none is set).
+    return UserDownloadFolder() + "Fetchwell下载的文件/";
 }
 
 size_t DownloaderSettings::Load(const std::string& path) {

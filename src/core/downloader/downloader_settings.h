@@ -33,7 +33,8 @@ struct DownloaderSettings {
     // 0 written, 1 the file could not be created.
     int Save(const std::string& path) const;
 
-    // "$HOME/Fetchwell下载的文件/" (UTF-8).
+    // "<download folder>/Fetchwell下载的文件/" (UTF-8): the user's download
+    // folder as `xdg-user-dir DOWNLOAD` names it, else $HOME.
     static std::string DefaultSaveFolder();
 };
 

@@ -493,7 +493,7 @@ void BookshelfPage::EditSelected() {
 }
 
 void BookshelfPage::StartDownloader() {
-    std::string program = GetProgramFolder() + "fetchwell/fetchwell";
+    std::string program = GetDownloaderProgram();
     if (FileExists(program) && StartProgram(FromUtf8(program), {})) return;
     QtMessenger(this).Inform(
         Gbk("所需文件未找到,请重启软件再试,若多次重试不行,请从官网下载最新版本"));

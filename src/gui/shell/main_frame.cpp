@@ -459,7 +459,7 @@ void CMainFrame::RunCommand(int command) {
 }
 
 void CMainFrame::StartDownloader() {
-    std::string program = GetProgramFolder() + "fetchwell/fetchwell";
+    std::string program = GetDownloaderProgram();
     // A file that is there but cannot be started is as missing to the user.
     if (!FileExists(program) || !FrameSeams().starter(program, std::string()))
         QtMessenger(this).Inform(Gbk("所需文件未找到,请重启软件再试,若多次重试不行,请从官网下载最新版本"),

@@ -60,7 +60,12 @@ protected:
 };
 
 TEST_F(SettingsFileTest, DefaultsWhenThereIsNoFile) {
+    // No user-dirs.dirs: the download folder is the home folder.
+    const char* config = std::getenv("XDG_CONFIG_HOME");
+    std::string savedConfig = config ? config : "";
+    setenv("XDG_CONFIG_HOME", folder_.path().c_str(), 1);
     DownloaderSettings s;
+    if (config) setenv("XDG_CONFIG_HOME", savedConfig.c_str(), 1); else unsetenv("XDG_CONFIG_HOME");
     EXPECT_EQ(s.Load(Path()), 0u);
     const char* home = std::getenv("HOME");
     ASSERT_NE(home, nullptr);

@@ -110,5 +110,115 @@ TEST(ProgramFolder, EnterMakesTheFolderCurrentEvenWhenNew) {
               std::filesystem::canonical(fresh).string() + "/");
 }
 
+// A fake install tree: <tmp>/prefix/bin/quillon with its defaults in
+// <tmp>/prefix/share/quillon/, and a fresh home folder.
+class InstalledModeTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string share = tmp_.path() + "prefix/share/quillon/";
+        EnsureFolders(tmp_.path() + "prefix/bin/");
+        EnsureFolders(share + "data/");
+        EnsureFolders(share + "book/");
+        EnsureFolders(share + "fetchwell/data/");
+        EnsureFolders(tmp_.path() + "home/");
+        WriteWholeFile(share + "data/main.htm", "shipped");
+        WriteWholeFile(share + "book/demo.txt", "demo");
+        WriteWholeFile(share + "fetchwell/data/config.dat", "fw");
+        SetProgramFileOverride(tmp_.path() + "prefix/bin/quillon");
+    }
+    void TearDown() override {
+        SetProgramFileOverride(std::string());
+        SetProgramHomeVariable("QUILLON_HOME");
+    }
+    std::string Home() const { return tmp_.path() + "home/"; }
+
+    TempFolder tmp_;
+    ScopedEnv noHome_{"QUILLON_HOME", nullptr};
+    ScopedEnv noFetchwellHome_{"FETCHWELL_HOME", nullptr};
+    ScopedEnv home_{"HOME", (tmp_.path() + "home").c_str()};
+    ScopedEnv noXdg_{"XDG_DATA_HOME", nullptr};
+};
+
+TEST_F(InstalledModeTest, FillsThePerUserFolderOnlyWhereFilesAreMissing) {
+    std::string folder = Home() + ".local/share/quillon/";
+    EXPECT_TRUE(IsInstalledMode());
+    EXPECT_EQ(GetProgramFolder(), folder);
+    std::string error;
+    ASSERT_TRUE(PrepareProgramFolder(error)) << error;
+    std::string text;
+    ASSERT_TRUE(ReadWholeFile(folder + "book/demo.txt", text));
+    EXPECT_EQ(text, "demo");
+    ASSERT_TRUE(ReadWholeFile(folder + "fetchwell/data/config.dat", text));
+
+    WriteWholeFile(folder + "data/main.htm", "mine");
+    std::filesystem::remove(folder + "book/demo.txt");
+    ASSERT_TRUE(PrepareProgramFolder(error)) << error;
+    ASSERT_TRUE(ReadWholeFile(folder + "data/main.htm", text));
+    EXPECT_EQ(text, "mine");
+    EXPECT_TRUE(FileExists(folder + "book/demo.txt"));
+
+    // The downloader keeps its own subfolder, filled from its own defaults.
+    SetProgramHomeVariable("FETCHWELL_HOME", "fetchwell/");
+    EXPECT_EQ(GetProgramFolder(), folder + "fetchwell/");
+    ASSERT_TRUE(PrepareProgramFolder(error)) << error;
+    EXPECT_TRUE(FileExists(folder + "fetchwell/data/config.dat"));
+    EXPECT_FALSE(FileExists(folder + "fetchwell/book/demo.txt"));
+}
+
+TEST_F(InstalledModeTest, PortableWhereTheHomeVariableOrADataFolderSaysSo) {
+    ScopedEnv xdg("XDG_DATA_HOME", (tmp_.path() + "xdg").c_str());
+    EXPECT_EQ(GetProgramFolder(), tmp_.path() + "xdg/quillon/");
+    {
+        ScopedEnv relative("XDG_DATA_HOME", "relative/xdg");
+        EXPECT_EQ(GetProgramFolder(), Home() + ".local/share/quillon/");
+    }
+    {
+        ScopedEnv home("QUILLON_HOME", (tmp_.path() + "portable").c_str());
+        EXPECT_FALSE(IsInstalledMode());
+        EXPECT_EQ(GetProgramFolder(), tmp_.path() + "portable/");
+    }
+    EnsureFolders(tmp_.path() + "prefix/bin/data/");
+    EXPECT_FALSE(IsInstalledMode());
+    EXPECT_EQ(GetProgramFolder(), tmp_.path() + "prefix/bin/");
+}
+
+TEST_F(InstalledModeTest, AFolderThatCannotBeCreatedOrWrittenIsAnError) {
+    WriteWholeFile(tmp_.path() + "afile", "x");
+    std::string error;
+    {
+        ScopedEnv xdg("XDG_DATA_HOME", (tmp_.path() + "afile").c_str());
+        EXPECT_FALSE(PrepareProgramFolder(error));
+        EXPECT_NE(error.find(tmp_.path() + "afile/quillon/"), std::string::npos) << error;
+    }
+    if (geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders";
+    std::string locked = tmp_.path() + "locked/";
+    EnsureFolders(locked);
+    std::filesystem::permissions(locked, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+    ScopedEnv home("QUILLON_HOME", locked.c_str());
+    EXPECT_FALSE(PrepareProgramFolder(error));
+    EXPECT_NE(error.find("cannot write"), std::string::npos) << error;
+    std::filesystem::permissions(locked, std::filesystem::perms::owner_all);
+}
+
+TEST(UserDownloadFolder, FollowsUserDirsElseHome) {
+    TempFolder tmp;
+    ScopedEnv home("HOME", (tmp.path() + "h").c_str());
+    ScopedEnv config("XDG_CONFIG_HOME", tmp.path().c_str());
+    const struct {
+        const char* file;
+        std::string want;
+    } cases[] = {
+        {nullptr, tmp.path() + "h/"},
+        {"# comment\nXDG_DOWNLOAD_DIR=\"$HOME/Downloads\"\n", tmp.path() + "h/Downloads/"},
+        {"XDG_DOWNLOAD_DIR=\"/srv/dl\"\n", "/srv/dl/"},
+        {"XDG_DESKTOP_DIR=\"$HOME/Desktop\"\n", tmp.path() + "h/"},
+    };
+    for (const auto& c : cases) {
+        std::filesystem::remove(tmp.path() + "user-dirs.dirs");
+        if (c.file) WriteWholeFile(tmp.path() + "user-dirs.dirs", c.file);
+        EXPECT_EQ(UserDownloadFolder(), c.want) << (c.file ? c.file : "(none)");
+    }
+}
+
 }  // namespace
 }  // namespace quillon
