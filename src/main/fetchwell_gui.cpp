@@ -1,12 +1,12 @@
-// fetchwell: the downloader. A first argument beginning with "--" runs the
-// command line; anything else is for the window.
-#include <cstring>
+// fetchwell-gui: the downloader's window. `fetchwell` without arguments
+// starts it, so the reader's download button opens it too.
+#include <cstdio>
 
 #include <QApplication>
 
-#include "core/downloader/command_line.h"
 #include "core/platform/program_folder.h"
 #include "gui/app/qt_messenger.h"
+#include "gui/app/text_convert.h"
 #include "gui/app/ui_fonts.h"
 #include "gui/app/web_engine_setup.h"
 #include "gui/downloader/fetchwell_exit.h"
@@ -14,12 +14,20 @@
 
 int main(int argc, char** argv) {
     // Before anything asks for the program folder: the downloader has its own.
-    quillon::SetProgramHomeVariable("FETCHWELL_HOME");
-    if (argc > 1 && std::strncmp(argv[1], "--", 2) == 0) return quillon::RunCommandLine(argc, argv);
+    quillon::SetProgramHomeVariable("FETCHWELL_HOME", "fetchwell/");
     quillon::PrepareWebEngine();
     QApplication app(argc, argv);
     quillon::RegisterFontSubstitutions();
     quillon::SetMessageTitle(QStringLiteral("Fetchwell"));
+    std::string error;
+    if (!quillon::PrepareProgramFolder(error)) {
+        std::fprintf(stderr, "fetchwell: %s\n", error.c_str());
+        quillon::QtMessenger().Inform(
+            quillon::ToGbk(QStringLiteral("程序文件夹无法使用，设置无法保存，程序将退出。\n\n%1")
+                               .arg(quillon::FromUtf8(error))),
+            quillon::MessageKind::Warning);
+        return 1;
+    }
     quillon::EnterProgramFolder();
     int rc = 0;
     {
@@ -27,6 +35,8 @@ int main(int argc, char** argv) {
         window.show();
         rc = app.exec();
     }
+#if QUILLON_SELF_UPDATE
     quillon::RunFetchwellExit();
+#endif
     return rc;
 }

@@ -37,9 +37,10 @@ std::string StartApplication() {
     return folder;
 }
 
-void ExitApplication() {
+void ExitApplication(bool startReplacer) {
     std::string folder = GetProgramFolder();
     DeleteFilesWithSuffix(folder + "temp", ".html");
+    if (!startReplacer) return;
     std::string running = RunningProgramFile().empty() ? GetProgramFile() : RunningProgramFile();
     if (NeedsProgramUpdate(folder + "data/quillon.np", running)) {
         // A failure to start the replacer is ignored: the next exit tries again.

@@ -17,8 +17,10 @@ std::string StartApplication();
 // Exit after the main window is gone, in order: temp/*.html deleted (other
 // files and folders kept); when the update checker left a new program file in
 // data/quillon.np that differs from the running one, the replacer
-// `npquillon2` is started with "update" without waiting.
-void ExitApplication();
+// `npquillon2` is started with "update" without waiting. A build whose
+// updates belong to the package manager passes false and never replaces its
+// own program file.
+void ExitApplication(bool startReplacer = true);
 
 // The program-file replacer's start, a seam for tests (default: detached
 // process start). Receives the program path and the argument.

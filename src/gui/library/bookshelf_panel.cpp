@@ -1,7 +1,11 @@
 #include "gui/library/bookshelf_panel.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QPointer>
 
+#include "gui/app/qt_messenger.h"
+#include "gui/app/text_convert.h"
 #include "gui/library/bookshelf_page.h"
 #include "gui/shell/browser_page.h"
 #include "gui/shell/main_frame.h"
@@ -19,8 +23,7 @@ QWidget* MakeBookshelf(BrowserPage* host) {
     QPointer<BrowserPage> guard(host);
     auto frame = [guard]() -> CMainFrame* { return guard ? guard->frame() : nullptr; };
     QObject::connect(page, &BookshelfPage::openBookRequested, page, [frame](const QString& path) {
-        if (CMainFrame* f = frame())
-            if (BrowserPage* tab = f->OpenBlankTab()) tab->OpenBook(kFilePathPrefix + path);
+        if (CMainFrame* f = frame()) OpenBookInNewTab(f, path);
     });
     QObject::connect(page, &BookshelfPage::openUrlRequested, page, [frame](const QString& url) {
         if (CMainFrame* f = frame()) f->OpenTab(url, true);
@@ -32,7 +35,55 @@ QWidget* MakeBookshelf(BrowserPage* host) {
     return page;
 }
 
+// Why `path` cannot be opened as a book, or empty when it can. Control bytes
+// other than tab, line ends, form feed and escape in the first block mark a
+// file that is not text (pictures, archives, programs); files with a
+// byte-order mark are wide text and are let through.
+QString BookFileProblem(const QString& path) {
+    QFileInfo info(path);
+    if (!info.exists()) return QStringLiteral("找不到文件：%1").arg(path);
+    if (info.isDir()) return QStringLiteral("%1 是文件夹，不是文本文件。").arg(path);
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return QStringLiteral("无法读取文件：%1").arg(path);
+    QByteArray head = file.read(8192);
+    if (head.startsWith("\xFF\xFE") || head.startsWith("\xFE\xFF") || head.startsWith(QByteArray("\0\0\xFE\xFF", 4)))
+        return QString();
+    for (char c : head) {
+        auto b = static_cast<unsigned char>(c);
+        if (b < 0x20 && b != '\t' && b != '\n' && b != '\r' && b != '\f' && b != 0x1B)
+            return QStringLiteral("%1 不是文本文件，无法打开。").arg(path);
+    }
+    return QString();
+}
+
 }  // namespace
+
+bool OpenBookInNewTab(CMainFrame* frame, const QString& path) {
+    BrowserPage* tab = frame->OpenBlankTab();
+    if (!tab) return false;
+    if (tab->OpenBook(kFilePathPrefix + path) == 0) return true;
+    // The page has already said why; a blank tab left behind says nothing.
+    for (int i = 0; i < frame->PageCount(); ++i) {
+        if (frame->PageAt(i) == tab) {
+            frame->CloseTab(i, true);
+            break;
+        }
+    }
+    return false;
+}
+
+int OpenBookFiles(CMainFrame* frame, const QStringList& paths) {
+    int opened = 0;
+    for (const QString& path : paths) {
+        QString problem = BookFileProblem(path);
+        if (!problem.isEmpty()) {
+            QtMessenger(frame).Inform(ToGbk(problem), MessageKind::Warning);
+            continue;
+        }
+        if (OpenBookInNewTab(frame, QFileInfo(path).absoluteFilePath())) ++opened;
+    }
+    return opened;
+}
 
 void RegisterBookshelfPanel() {
     SetBookshelfPanelFactory(MakeBookshelf);
