@@ -119,7 +119,12 @@ std::string GetProgramFolder() {
 
 std::string GetDownloaderProgram() {
     if (IsInstalledMode()) return GetExecutableFolder() + "fetchwell";
-    return GetProgramFolder() + "fetchwell/fetchwell";
+    std::string inFolder = GetProgramFolder() + "fetchwell/fetchwell";
+    // A program folder named by QUILLON_HOME holds only data: the downloader
+    // is then the one beside the reader.
+    std::string besideReader = GetExecutableFolder() + "fetchwell/fetchwell";
+    if (access(inFolder.c_str(), X_OK) != 0 && access(besideReader.c_str(), X_OK) == 0) return besideReader;
+    return inFolder;
 }
 
 std::string UserDownloadFolder() {

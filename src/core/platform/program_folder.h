@@ -28,8 +28,8 @@ bool PrepareProgramFolder(std::string& error);
 // The folder of the running executable, ending in '/'.
 std::string GetExecutableFolder();
 
-// The downloader's program: fetchwell/fetchwell in a portable program folder,
-// bin/fetchwell beside the reader when installed.
+// The downloader's program: bin/fetchwell beside the reader when installed,
+// else fetchwell/fetchwell in the program folder or beside the reader.
 std::string GetDownloaderProgram();
 
 // $XDG_DATA_HOME, or ~/.local/share/, ending in '/'.

@@ -23,7 +23,8 @@ QWidget* MakeBookshelf(BrowserPage* host) {
     QPointer<BrowserPage> guard(host);
     auto frame = [guard]() -> CMainFrame* { return guard ? guard->frame() : nullptr; };
     QObject::connect(page, &BookshelfPage::openBookRequested, page, [frame](const QString& path) {
-        if (CMainFrame* f = frame()) OpenBookInNewTab(f, path);
+        if (CMainFrame* f = frame())
+            if (BrowserPage* tab = f->OpenBlankTab()) tab->OpenBook(kFilePathPrefix + path);
     });
     QObject::connect(page, &BookshelfPage::openUrlRequested, page, [frame](const QString& url) {
         if (CMainFrame* f = frame()) f->OpenTab(url, true);

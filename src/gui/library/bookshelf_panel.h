@@ -14,8 +14,8 @@ class CMainFrame;
 // update. Call once at start, before the frame opens its tabs.
 void RegisterBookshelfPanel();
 
-// Opens the book file at `path` (absolute) in a new reading tab, as the
-// bookshelf does; when it cannot be read the tab goes again. True when open.
+// Opens the book file at `path` (absolute) in a new reading tab by the
+// bookshelf's way; when it cannot be read the tab goes again. True when open.
 bool OpenBookInNewTab(CMainFrame* frame, const QString& path);
 
 // The files of the command line (or of a second start): each is opened in a
