@@ -158,14 +158,18 @@ bool PrepareProgramFolder(std::string& error) {
                 (ec ? ec.message() : std::string("a file of that name is in the way"));
         return false;
     }
-    // Root passes access() everywhere, so a real file is written and removed.
-    std::string probe = folder + ".write-test-" + std::to_string(getpid());
-    if (FILE* f = std::fopen(probe.c_str(), "w")) {
+    // Root passes access() everywhere, so a real file is written and removed;
+    // data/ holds the settings and is checked on its own when it is there.
+    for (const std::string& place : {folder, folder + "data/"}) {
+        if (place != folder && !IsFolder(place)) continue;
+        std::string probe = place + ".write-test-" + std::to_string(getpid());
+        FILE* f = std::fopen(probe.c_str(), "w");
+        if (!f) {
+            error = "cannot write in the program folder " + place + ": " + std::strerror(errno);
+            return false;
+        }
         std::fclose(f);
         std::remove(probe.c_str());
-    } else {
-        error = "cannot write in the program folder " + folder + ": " + std::strerror(errno);
-        return false;
     }
     if (!installed) return true;
     // First start (and after an upgrade): the shipped defaults are copied in

@@ -191,12 +191,13 @@ TEST_F(InstalledModeTest, AFolderThatCannotBeCreatedOrWrittenIsAnError) {
         EXPECT_NE(error.find(tmp_.path() + "afile/quillon/"), std::string::npos) << error;
     }
     if (geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders";
-    std::string locked = tmp_.path() + "locked/";
+    // A writable folder whose data/ (the settings) is read-only is refused too.
+    std::string locked = tmp_.path() + "portable/data/";
     EnsureFolders(locked);
     std::filesystem::permissions(locked, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
-    ScopedEnv home("QUILLON_HOME", locked.c_str());
+    ScopedEnv home("QUILLON_HOME", (tmp_.path() + "portable").c_str());
     EXPECT_FALSE(PrepareProgramFolder(error));
-    EXPECT_NE(error.find("cannot write"), std::string::npos) << error;
+    EXPECT_NE(error.find("cannot write in the program folder " + locked), std::string::npos) << error;
     std::filesystem::permissions(locked, std::filesystem::perms::owner_all);
 }
 
