@@ -1,5 +1,6 @@
 #include "gui/app/single_instance.h"
 
+#include <memory>
 #include <unistd.h>
 
 #include <QCryptographicHash>
