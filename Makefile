@@ -25,11 +25,14 @@ bench: build
 
 # The Debian package, built in its own folder without tests, benchmarks or the
 # program's own update check (the package manager updates it), with Debian's
-# compiler hardening flags. Writes $(DEB_BUILD)/quillon_<version>_<arch>.deb.
+# hardening flags: CMake reads no CPPFLAGS, hence the explicit flags. Writes
+# $(DEB_BUILD)/quillon_<version>_<arch>.deb and fails on lintian errors.
 DEB_BUILD ?= build-deb
 deb: deps
-	eval "$$(dpkg-buildflags --export=sh)" && cmake -S . -B $(DEB_BUILD) -G Ninja \
-	  -DCMAKE_BUILD_TYPE=None -DCMAKE_INSTALL_PREFIX=/usr \
+	eval "$$(DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --export=sh)" && \
+	cmake -S . -B $(DEB_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=None -DCMAKE_INSTALL_PREFIX=/usr \
+	  "-DCMAKE_C_FLAGS=$$CFLAGS $$CPPFLAGS" "-DCMAKE_CXX_FLAGS=$$CXXFLAGS $$CPPFLAGS" \
+	  "-DCMAKE_EXE_LINKER_FLAGS=$$LDFLAGS" \
 	  -DQUILLON_SELF_UPDATE=OFF -DQUILLON_BUILD_TESTS=OFF -DQUILLON_BUILD_BENCH=OFF $(CMAKE_FLAGS)
 	cmake --build $(DEB_BUILD) -j $(JOBS)
 	cd $(DEB_BUILD) && cpack -G DEB
