@@ -101,8 +101,7 @@ install(FILES ${QUILLON_DIST_OUT}/changelog.gz ${QUILLON_DIST_DIR}/copyright
 add_custom_target(desktop_files ALL DEPENDS ${icon_outputs} ${gzip_outputs})
 
 # The Debian package (`make deb`). Its dependencies on libraries come from
-# dpkg-shlibdeps; the ones below are what the programs load at run time
-# without linking them.
+# dpkg-shlibdeps.
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME quillon)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
@@ -117,17 +116,19 @@ set(CPACK_DEBIAN_PACKAGE_SECTION text)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "libqt6webenginecore6-bin, fonts-arphic-uming | fonts-noto-cjk | fonts-wqy-zenhei")
+# dpkg-shlibdeps also brings in Qt WebEngine's helper process (by the
+# library's shlibs); CJK glyphs come from whichever Song-style font is there.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-arphic-uming | fonts-noto-cjk | fonts-wqy-zenhei")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, xdg-user-dirs")
+# CPack indents each line and turns an empty one into " .".
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
     "reader for plain-text Chinese novels, with a chapter downloader
- Quillon shows long Chinese web novels kept as plain-text (GBK) files in paged
- reading tabs, with a library of books, bookmarks, find, automatic page
- turning, reading aloud through espeak-ng, an English word dictionary, web
- tabs and a search of a local novel index.
- .
- Fetchwell, its companion, lists the chapter links of a novel's contents page
- and saves the chosen chapters as text and HTML files, from a window or from
- a command line that needs no display.")
+Quillon shows long Chinese web novels kept as plain-text (GBK) files in paged
+reading tabs, with a library of books, bookmarks, find, automatic page
+turning, reading aloud through espeak-ng, an English word dictionary, web
+tabs and a search of a local novel index.
+
+Fetchwell, its companion, lists the chapter links of a novel's contents page
+and saves the chosen chapters as text and HTML files, from a window or from
+a command line that needs no display.")
 include(CPack)
