@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: deps configure build run test bench format clean
+.PHONY: deps configure build run test bench deb format clean
 
 deps:
 	./scripts/install-deps.sh
@@ -22,6 +22,21 @@ test: build
 
 bench: build
 	./scripts/run-bench.sh $(BUILD)
+
+# The Debian package, built in its own folder without tests, benchmarks or the
+# program's own update check (the package manager updates it), with Debian's
+# hardening flags: CMake reads no CPPFLAGS, hence the explicit flags. Writes
+# $(DEB_BUILD)/quillon_<version>_<arch>.deb and fails on lintian errors.
+DEB_BUILD ?= build-deb
+deb: deps
+	eval "$$(DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --export=sh)" && \
+	cmake -S . -B $(DEB_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=None -DCMAKE_INSTALL_PREFIX=/usr \
+	  "-DCMAKE_C_FLAGS=$$CFLAGS $$CPPFLAGS" "-DCMAKE_CXX_FLAGS=$$CXXFLAGS $$CPPFLAGS" \
+	  "-DCMAKE_EXE_LINKER_FLAGS=$$LDFLAGS" \
+	  -DQUILLON_SELF_UPDATE=OFF -DQUILLON_BUILD_TESTS=OFF -DQUILLON_BUILD_BENCH=OFF $(CMAKE_FLAGS)
+	cmake --build $(DEB_BUILD) -j $(JOBS)
+	cd $(DEB_BUILD) && cpack -G DEB
+	lintian --fail-on error $(DEB_BUILD)/quillon_*.deb
 
 format:
 	@command -v clang-format >/dev/null || { echo "make format needs clang-format (apt-get install clang-format)"; exit 1; }

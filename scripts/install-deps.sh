@@ -12,6 +12,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libcpp-httplib-dev libbenchmark-dev
   fonts-arphic-uming fontconfig
   xvfb xauth
+  librsvg2-bin desktop-file-utils appstream lintian dpkg-dev
 )
 
 missing=()
