@@ -9,12 +9,14 @@
 #include "gui/app/qt_messenger.h"
 #include "gui/app/ui_fonts.h"
 #include "gui/app/web_engine_setup.h"
+#include "gui/downloader/browser_command_line.h"
 #include "gui/downloader/fetchwell_exit.h"
 #include "gui/downloader/fetchwell_window.h"
 
 int main(int argc, char** argv) {
     // Before anything asks for the program folder: the downloader has its own.
     quillon::SetProgramHomeVariable("FETCHWELL_HOME");
+    if (quillon::HasBrowserOption(argc, argv)) return quillon::RunBrowserCommandLine(argc, argv);
     if (argc > 1 && std::strncmp(argv[1], "--", 2) == 0) return quillon::RunCommandLine(argc, argv);
     quillon::PrepareWebEngine();
     QApplication app(argc, argv);
