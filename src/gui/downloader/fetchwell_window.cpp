@@ -442,7 +442,7 @@ void FetchwellWindow::FinishBook(bool epub) {
 
     std::vector<std::string> missing;
     const std::vector<BookChapter> chapters = CollectSavedChapters(job, missing);
-    const std::string shelf = shelfBox_->isVisible() && shelfBox_->isChecked() ? ReaderShelfFolder() : "";
+    const std::string shelf = shelfBox_->isChecked() ? ReaderShelfFolder() : std::string();
     const std::string folder = shelf.empty() ? BookFolderOf(job) : shelf;
     EnsureFolders(folder);
     const std::string path = folder + name + (epub ? ".epub" : ".txt");

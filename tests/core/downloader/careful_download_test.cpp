@@ -18,6 +18,7 @@
 #include "core/downloader/book_merger.h"
 #include "core/downloader/command_line.h"
 #include "core/downloader/download_worker.h"
+#include "core/downloader/page_charset.h"
 #include "core/net/md5.h"
 #include "core/platform/file_io.h"
 #include "core/platform/program_folder.h"
@@ -344,6 +345,29 @@ TEST_F(CarefulDownloadTest, OptionsParseTheGnuWay) {
         if (c.status == 0) {
             EXPECT_NE(r.out.find("Usage: fetchwell"), std::string::npos);
         }
+    }
+}
+
+TEST(HeaderCharsetTest, OnlyAPageThatNamesNoCharsetTakesTheHeaders) {
+    const std::string utf8 = "<p>第一段</p>";
+    const std::string big5 = ConvertCharset("<p>這裏</p>", "UTF-8", "CP950", "?");
+    struct Case {
+        std::string page, contentType, expected;
+    } cases[] = {
+        {utf8, "text/html; charset=UTF-8", Gbk("<p>第一段</p>")},
+        {utf8, "text/html; Charset = \"utf-8\"", Gbk("<p>第一段</p>")},
+        {big5, "text/html; charset=big5", Gbk("<p>这里</p>")},
+        {Gbk("<p>第一段</p>"), "text/html; charset=gb2312", Gbk("<p>第一段</p>")},
+        // A charset iconv does not know, or none: left for the page's test.
+        {utf8, "text/html; charset=x-no-such-set", utf8},
+        {utf8, "text/html", utf8},
+        // The page's own declaration wins over the header.
+        {"<meta charset=gbk>" + Gbk("第一段"), "text/html; charset=utf-8", "<meta charset=gbk>" + Gbk("第一段")},
+    };
+    for (const Case& c : cases) {
+        std::string page = c.page;
+        ApplyHeaderCharset(page, c.contentType);
+        EXPECT_EQ(page, c.expected) << c.contentType;
     }
 }
 
