@@ -13,6 +13,7 @@ PACKAGES=(
   fonts-arphic-uming fontconfig
   xvfb xauth
   librsvg2-bin desktop-file-utils appstream lintian dpkg-dev
+  epubcheck
 )
 
 missing=()

@@ -13,7 +13,12 @@
 int main(int argc, char** argv) {
     // Before anything asks for the program folder: the downloader has its own.
     quillon::SetProgramHomeVariable("FETCHWELL_HOME", "fetchwell/");
-    if (argc > 1 && std::strncmp(argv[1], "--", 2) == 0) {
+    // Loading pages in a browser needs the window program's libraries.
+    bool browser = false;
+    for (int i = 1; i < argc && std::strcmp(argv[i], "--") != 0; ++i) {
+        if (std::strcmp(argv[i], "--browser") == 0) browser = true;
+    }
+    if (!browser && argc > 1 && std::strncmp(argv[1], "--", 2) == 0) {
         // Only a download reads the settings of the program folder.
         for (int i = 1; i < argc; ++i) {
             if (std::strncmp(argv[i], "--download", 10) != 0) continue;

@@ -9,12 +9,21 @@
 #include "gui/app/text_convert.h"
 #include "gui/app/ui_fonts.h"
 #include "gui/app/web_engine_setup.h"
+#include "gui/downloader/browser_command_line.h"
 #include "gui/downloader/fetchwell_exit.h"
 #include "gui/downloader/fetchwell_window.h"
 
 int main(int argc, char** argv) {
     // Before anything asks for the program folder: the downloader has its own.
     quillon::SetProgramHomeVariable("FETCHWELL_HOME", "fetchwell/");
+    if (quillon::HasBrowserOption(argc, argv)) {
+        std::string error;
+        if (!quillon::PrepareProgramFolder(error)) {
+            std::fprintf(stderr, "fetchwell: %s\n", error.c_str());
+            return 1;
+        }
+        return quillon::RunBrowserCommandLine(argc, argv);
+    }
     quillon::PrepareWebEngine();
     QApplication app(argc, argv);
     quillon::RegisterFontSubstitutions();

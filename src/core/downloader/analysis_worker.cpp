@@ -1,5 +1,6 @@
 #include "core/downloader/analysis_worker.h"
 
+#include "core/downloader/page_charset.h"
 #include "core/text/byte_string.h"
 #include "core/text/gbk_literal.h"
 
@@ -16,16 +17,60 @@ private:
     AnalysisObserver& observer_;
 };
 
+// Index of `needle` (lower-case ASCII) in `hay` with letters folded, from `from`.
+size_t FindFolded(std::string_view hay, std::string_view needle, size_t from) {
+    for (size_t i = from; i + needle.size() <= hay.size(); ++i) {
+        size_t k = 0;
+        while (k < needle.size()) {
+            char c = hay[i + k];
+            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+            if (c != needle[k]) break;
+            ++k;
+        }
+        if (k == needle.size()) return i;
+    }
+    return std::string_view::npos;
+}
+
 }  // namespace
 
+std::string PageTitle(std::string_view page) {
+    size_t open = FindFolded(page, "<title", 0);
+    if (open == std::string_view::npos) return {};
+    size_t start = page.find('>', open);
+    if (start == std::string_view::npos) return {};
+    ++start;
+    size_t end = FindFolded(page, "</title", start);
+    std::string_view inner = page.substr(start, end == std::string_view::npos ? 0 : end - start);
+    std::string title;
+    bool inTag = false, blank = false;
+    for (char c : inner) {
+        if (c == '<') inTag = true;
+        if (inTag) {
+            if (c == '>') inTag = false;
+            continue;
+        }
+        if (c == ' ' || c == '\t' || c == '\r' || c == '\n') {
+            blank = !title.empty();
+            continue;
+        }
+        if (blank) title.push_back(' ');
+        blank = false;
+        title.push_back(c);
+    }
+    return title;
+}
+
 int AnalyseAddress(const std::string& address, LinkList& links, AnalysisObserver& observer,
-                   const std::atomic<bool>* stop, const FetchOptions& options) {
+                   const std::atomic<bool>* stop, const FetchOptions& options,
+                   const PageLoader& loader) {
     links.clear();
     PageFetcher fetcher(stop);
     fetcher.SetOptions(options);
     StatusForwarder forwarder(observer);
     std::string page;
-    int code = fetcher.Fetch(Gbk("下载目录页"), address, page, &forwarder);
+    int code = loader ? loader(address, page, stop)
+                      : fetcher.Fetch(Gbk("下载目录页"), address, page, &forwarder);
     if (code == kFetchAbandoned) {
         observer.OnFinished(code);
         return code;
@@ -36,9 +81,11 @@ int AnalyseAddress(const std::string& address, LinkList& links, AnalysisObserver
     } else {
         observer.OnStatus(Gbk("下载完成"));
     }
+    if (!loader) ApplyHeaderCharset(page, fetcher.lastContentType());
     HtmlPageParser parser;
     parser.ExtractLinks(page, address, links);
     if (stop == nullptr || !stop->load()) {
+        observer.OnTitle(PageTitle(page));
         observer.OnLinks(links);
         observer.OnCount(Format(Gbk("共 %d").c_str(), static_cast<int>(links.size())));
     }
@@ -51,14 +98,15 @@ AnalysisWorker::~AnalysisWorker() {
     Wait();
 }
 
-bool AnalysisWorker::Start(const std::string& address, const FetchOptions& options) {
+bool AnalysisWorker::Start(const std::string& address, const FetchOptions& options,
+                           PageLoader loader) {
     if (running_) return false;
     Wait();
     stop_ = false;
     running_ = true;
-    thread_ = std::thread([this, address, options] {
+    thread_ = std::thread([this, address, options, loader = std::move(loader)] {
         LinkList links;
-        AnalyseAddress(address, links, observer_, &stop_, options);
+        AnalyseAddress(address, links, observer_, &stop_, options, loader);
         running_ = false;
     });
     return true;

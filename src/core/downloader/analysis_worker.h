@@ -3,6 +3,7 @@
 #include <atomic>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <thread>
 
 #include "core/downloader/html_page_parser.h"
@@ -22,6 +23,9 @@ public:
     virtual void OnLinks(const LinkList& links) { (void)links; }
     // The count field: "共 %d".
     virtual void OnCount(const std::string& text) { (void)text; }
+    // The text of the page's <title> (GBK, markup and blanks cut), "" when
+    // it has none; comes before OnLinks. It names a merged book.
+    virtual void OnTitle(const std::string& title) { (void)title; }
     // The run is over; `fetchResult` is the FetchResult of the contents page.
     virtual void OnFinished(int fetchResult) { (void)fetchResult; }
 };
@@ -31,8 +35,14 @@ public:
 // lists nothing and shows "下载失败" rather than the links of an error page
 // or of half a contents page. Returns the fetch's FetchResult; when the run
 // was stopped, the observer hears nothing after the fetch.
+// `loader`, when set, gets the page instead of PageFetcher.
 int AnalyseAddress(const std::string& address, LinkList& links, AnalysisObserver& observer,
-                   const std::atomic<bool>* stop = nullptr, const FetchOptions& options = {});
+                   const std::atomic<bool>* stop = nullptr, const FetchOptions& options = {},
+                   const PageLoader& loader = {});
+
+// The text of the first <title> element of a page (markup removed, ASCII
+// blanks and line breaks trimmed and folded to one space), "" when none.
+std::string PageTitle(std::string_view page);
 
 // An analysis run on its own thread. Several may run at once (each press of
 // the button starts one); destroying one stops it and waits for it.
@@ -44,7 +54,8 @@ public:
     AnalysisWorker& operator=(const AnalysisWorker&) = delete;
 
     // False when a run of this worker is still going.
-    bool Start(const std::string& address, const FetchOptions& options = {});
+    bool Start(const std::string& address, const FetchOptions& options = {},
+               PageLoader loader = {});
     // Asks the run to end; it does within a second, sending no more rows.
     void Stop() { stop_ = true; }
     void Wait();

@@ -2,14 +2,19 @@
 
 #include <atomic>
 #include <csignal>
+#include <cerrno>
 #include <cstring>
+#include <optional>
+#include <getopt.h>
 #include <unistd.h>
 
 #include "core/downloader/analysis_worker.h"
+#include "core/downloader/book_merger.h"
 #include "core/downloader/download_worker.h"
 #include "core/downloader/downloader_settings.h"
 #include "core/downloader/html_page_parser.h"
 #include "core/platform/file_io.h"
+#include "core/platform/program_folder.h"
 #include "core/text/gbk_codec.h"
 #include "core/text/gbk_literal.h"
 
@@ -92,21 +97,28 @@ private:
 class DownloadPrinter final : public DownloadObserver {
 public:
     DownloadPrinter(const DownloadJob& job, std::FILE* err, bool live)
-        : job_(job), err_(err), live_(live) {}
+        : job_(job), err_(err), live_(live) {
+        for (const DownloadRow& row : job.rows) total_ += row.checked ? 1 : 0;
+    }
 
     void OnStatus(const std::string& text) override {
         if (live_) Write(err_, "\r\033[K" + GbkToUtf8(text));
     }
-    void OnCount(const std::string& text) override { count_ = text; }
     void OnSaveFolder(const std::string& folder) override {
         Write(err_, "fetchwell: saving into " + folder + "\n");
     }
     void OnRowDone(size_t row, const std::string& state, const std::string& saved) override {
         std::string line = live_ ? "\r\033[K" : "";
-        line += GbkToUtf8(count_) + " " + GbkToUtf8(state) + " " + OneLine(job_.rows[row].title);
+        // Rows finished out of rows to do, whatever the window's field shows.
+        line += std::to_string(++done_) + "/" + std::to_string(total_) + " " + GbkToUtf8(state) + " " +
+                OneLine(job_.rows[row].title);
         if (!saved.empty()) line += "  " + saved;
         line += "\n";
         Write(err_, line);
+    }
+    void OnRowState(size_t row, const std::string& state) override {
+        Write(err_, (live_ ? "\r\033[K" : "") + std::to_string(done_ + 1) + "/" + std::to_string(total_) +
+                        " " + GbkToUtf8(state) + " " + OneLine(job_.rows[row].title) + "\n");
     }
     void OnFinished(const DownloadSummary& summary) override {
         Write(err_, (live_ ? "\r\033[K" : "") + GbkToUtf8(FinalStatusText(summary)) + "\n");
@@ -116,20 +128,170 @@ private:
     const DownloadJob& job_;
     std::FILE* err_;
     bool live_;
-    std::string count_;
+    int total_ = 0, done_ = 0;
 };
 
 bool IsTerminal(std::FILE* f) { return isatty(fileno(f)) == 1; }
 
-int RunList(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) {
-    if (args.size() != 1) return Usage(err, "--list takes exactly one address");
+// Everything the command line was given, after parsing.
+struct Options {
+    enum class Mode { kNone, kList, kDownload, kHtmlToText } mode = Mode::kNone;
+    std::string modeOption;  // "--list" etc., for messages
+    std::string target;      // the URL or FILE of the mode
+    bool help = false, version = false;
+    bool txt = false, html = false, format = false, utf8 = false;
+    std::optional<std::string> selection, outFolder, userAgent;
+    std::optional<int> delayMs, retries;
+    bool missing = false;
+    std::optional<std::string> mergeFile, epubFile;  // "" = the default name
+    // Options only a download takes, as given, for the message when another
+    // mode gets them.
+    std::string downloadOnly;
+};
+
+bool ParseNumber(const char* text, int lo, int hi, int& value) {
+    std::string_view s(text);
+    if (s.empty() || s.size() > 9) return false;
+    value = 0;
+    for (char c : s) {
+        if (c < '0' || c > '9') return false;
+        value = value * 10 + (c - '0');
+    }
+    return value >= lo && value <= hi;
+}
+
+enum OptionId {
+    kOptList = 1000, kOptDownload, kOptHtmlToText, kOptVersion, kOptSelect, kOptOut, kOptTxt,
+    kOptHtml, kOptFormat, kOptUtf8, kOptDelay, kOptRetries, kOptUserAgent, kOptMissing, kOptMerge,
+    kOptEpub
+};
+
+// Parses argv the GNU way (getopt_long): options in any order, "--opt=value"
+// or "--opt value", unambiguous abbreviations, "--" ending the options.
+// Returns -1 when parsed, else the exit status of a usage error (reported).
+int ParseOptions(int argc, char** argv, Options& o, std::FILE* err) {
+    static const option kOptions[] = {
+        {"help", no_argument, nullptr, 'h'},
+        {"version", no_argument, nullptr, kOptVersion},
+        {"list", required_argument, nullptr, kOptList},
+        {"download", required_argument, nullptr, kOptDownload},
+        {"html-to-text", required_argument, nullptr, kOptHtmlToText},
+        {"select", required_argument, nullptr, kOptSelect},
+        {"out", required_argument, nullptr, kOptOut},
+        {"txt", no_argument, nullptr, kOptTxt},
+        {"html", no_argument, nullptr, kOptHtml},
+        {"format", no_argument, nullptr, kOptFormat},
+        {"utf8", no_argument, nullptr, kOptUtf8},
+        {"delay", required_argument, nullptr, kOptDelay},
+        {"retries", required_argument, nullptr, kOptRetries},
+        {"user-agent", required_argument, nullptr, kOptUserAgent},
+        {"missing", no_argument, nullptr, kOptMissing},
+        {"merge", optional_argument, nullptr, kOptMerge},
+        {"epub", optional_argument, nullptr, kOptEpub},
+        {nullptr, 0, nullptr, 0},
+    };
+    // getopt_long reorders the vector it is given; the caller's stays as is.
+    std::vector<char*> args(argv, argv + argc);
+    args.push_back(nullptr);
+    optind = 0;  // a full restart of glibc's parser, for every call
+    opterr = 0;  // the messages are ours, on `err`
+    std::vector<std::string> positional;
+    auto setMode = [&](Options::Mode mode, const char* name) {
+        if (o.mode != Options::Mode::kNone) return false;
+        o.mode = mode;
+        o.modeOption = name;
+        o.target = optarg;
+        return true;
+    };
+    for (;;) {
+        const int previous = optind;
+        int index = -1;
+        const int c = getopt_long(argc, args.data(), "+:h", kOptions, &index);
+        if (c == -1) break;
+        const char* given = args[std::max(previous, 1)];
+        switch (c) {
+            case 'h': o.help = true; break;
+            case kOptVersion: o.version = true; break;
+            case kOptList:
+            case kOptDownload:
+            case kOptHtmlToText: {
+                const auto mode = c == kOptList       ? Options::Mode::kList
+                                  : c == kOptDownload ? Options::Mode::kDownload
+                                                      : Options::Mode::kHtmlToText;
+                if (!setMode(mode, c == kOptList ? "--list" : c == kOptDownload ? "--download" : "--html-to-text")) {
+                    return Usage(err, "only one of --list, --download and --html-to-text may be given");
+                }
+                break;
+            }
+            case kOptSelect: o.selection = optarg; o.downloadOnly = "--select"; break;
+            case kOptOut: o.outFolder = optarg; o.downloadOnly = "--out"; break;
+            case kOptTxt: o.txt = true; o.downloadOnly = "--txt"; break;
+            case kOptHtml: o.html = true; o.downloadOnly = "--html"; break;
+            case kOptFormat: o.format = true; o.downloadOnly = "--format"; break;
+            case kOptUtf8: o.utf8 = true; break;
+            case kOptMissing: o.missing = true; o.downloadOnly = "--missing"; break;
+            case kOptMerge: o.mergeFile = optarg ? optarg : ""; o.downloadOnly = "--merge"; break;
+            case kOptEpub: o.epubFile = optarg ? optarg : ""; o.downloadOnly = "--epub"; break;
+            case kOptUserAgent:
+                if (std::strpbrk(optarg, "\r\n") != nullptr) return Usage(err, "--user-agent must be one line");
+                o.userAgent = optarg;
+                break;
+            case kOptDelay:
+            case kOptRetries: {
+                int value = 0;
+                const bool delay = c == kOptDelay;
+                if (!ParseNumber(optarg, 0, delay ? 600000 : 20, value)) {
+                    return Usage(err, std::string(delay ? "--delay takes milliseconds from 0 to 600000"
+                                                        : "--retries takes a number from 0 to 20") +
+                                          ", not '" + optarg + "'");
+                }
+                (delay ? o.delayMs : o.retries) = value;
+                break;
+            }
+            case ':':
+                return Usage(err, std::string(given).substr(0, std::string(given).find('=')) + " needs a value");
+            default:
+                if (optopt != 0 && optopt < 1000 && std::strncmp(given, "--", 2) != 0) {
+                    return Usage(err, std::string("unknown option -") + static_cast<char>(optopt));
+                }
+                if (std::strncmp(given, "--browser", 9) == 0) {
+                    return Usage(err, "--browser needs the window program");
+                }
+                return Usage(err, "unknown or ambiguous option " +
+                                      std::string(given).substr(0, std::string(given).find('=')));
+        }
+        // "+" stops at the first word that is no option; the rest of the
+        // words may still hold options ("--download URL --help" works
+        // either way, "--list URL extra" must not pass).
+        while (optind < argc && args[optind][0] != '-') positional.emplace_back(args[optind++]);
+    }
+    while (optind < argc) positional.emplace_back(args[optind++]);
+    if (o.help || o.version) return -1;
+    if (!positional.empty()) {
+        if (o.mode == Options::Mode::kNone) return Usage(err, "unknown command " + positional[0]);
+        return Usage(err, "unexpected argument " + positional[0] + " (" + o.modeOption + " takes one)");
+    }
+    if (o.mode == Options::Mode::kNone) {
+        return Usage(err, "give one of --list, --download and --html-to-text");
+    }
+    if (o.mode != Options::Mode::kDownload && !o.downloadOnly.empty()) {
+        return Usage(err, o.downloadOnly + " only goes with --download");
+    }
+    if (o.utf8 && o.mode != Options::Mode::kHtmlToText) return Usage(err, "--utf8 only goes with --html-to-text");
+    if (o.target.empty()) return Usage(err, o.modeOption + " needs a value");
+    return -1;
+}
+
+int RunList(const Options& o, std::FILE* out, std::FILE* err, const PageLoader& loader) {
     InterruptScope interrupts;
-    std::string address = ArgumentToGbk(args[0].c_str());
+    std::string address = ArgumentToGbk(o.target.c_str());
     ListObserver observer(err, IsTerminal(err));
     LinkList links;
-    int code = AnalyseAddress(address, links, observer, &g_interrupted);
+    FetchOptions fetchOptions;
+    fetchOptions.userAgent = o.userAgent.value_or(LoadPreferences().userAgent);
+    int code = AnalyseAddress(address, links, observer, &g_interrupted, fetchOptions, loader);
     if (code != kFetchDone) {
-        Write(err, "fetchwell: the page " + args[0] + " could not be downloaded\n");
+        Write(err, "fetchwell: the page " + o.target + " could not be downloaded\n");
         return kExitFailed;
     }
     for (const LinkEntry& link : links) {
@@ -138,65 +300,114 @@ int RunList(const std::vector<std::string>& args, std::FILE* out, std::FILE* err
     return kExitDone;
 }
 
-int RunDownloadCommand(const std::vector<std::string>& args, std::FILE* err) {
-    std::string url;
-    std::string selection;
-    std::string outFolder;
-    bool txt = false, html = false, format = false, haveSelection = false, haveOut = false;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if (a == "--select" || a == "--out") {
-            if (i + 1 >= args.size()) return Usage(err, a + " needs a value");
-            (a == "--select" ? selection : outFolder) = args[++i];
-            (a == "--select" ? haveSelection : haveOut) = true;
-        } else if (a == "--txt") {
-            txt = true;
-        } else if (a == "--html") {
-            html = true;
-        } else if (a == "--format") {
-            format = true;
-        } else if (a.rfind("--", 0) == 0) {
-            return Usage(err, "unknown option " + a);
-        } else if (url.empty()) {
-            url = a;
+// The folder exists (made when missing) and a file can be created in it.
+bool PrepareWritableFolder(const std::string& folder, std::string& problem) {
+    EnsureFolders(folder.back() == '/' ? folder : folder + "/");
+    if (!IsDirectory(folder)) {
+        problem = "cannot create the folder " + folder;
+        return false;
+    }
+    if (access(folder.c_str(), W_OK | X_OK) != 0) {
+        problem = "cannot write into " + folder + ": " + std::strerror(errno);
+        return false;
+    }
+    return true;
+}
+
+std::string AbsolutePath(std::string path) {
+    if (!path.empty() && path[0] != '/') {
+        char cwd[4096];
+        if (getcwd(cwd, sizeof cwd) != nullptr) path = std::string(cwd) + "/" + path;
+    }
+    return path;
+}
+
+// Writes the merged book and/or the EPUB the options ask for. False when a
+// file could not be written or chapters are missing (listed on `err`).
+bool FinishBook(const Options& o, const DownloadJob& job, const std::string& pageTitle,
+                const DownloadSummary& summary, std::FILE* err) {
+    std::vector<std::string> missing;
+    std::vector<BookChapter> chapters = CollectSavedChapters(job, missing);
+    std::string shelf = job.preferences.addToShelf ? ReaderShelfFolder() : std::string();
+    const std::string folder = shelf.empty() ? summary.bookFolder : shelf;
+    const std::string name = BookFileName(pageTitle.empty() ? job.address : pageTitle);
+    bool ok = true;
+    if (o.mergeFile) {
+        const std::string path = o.mergeFile->empty() ? folder + name + ".txt" : *o.mergeFile;
+        if (WriteFileAtomically(path, MergeChapters(chapters, job.settings.FormatsTxt()))) {
+            Write(err, "fetchwell: " + std::to_string(chapters.size()) + " chapters merged into " + path + "\n");
         } else {
-            return Usage(err, "more than one address: " + a);
+            Write(err, "fetchwell: cannot write " + path + ": " + std::strerror(errno) + "\n");
+            ok = false;
         }
     }
-    if (url.empty()) return Usage(err, "--download needs an address");
+    if (o.epubFile) {
+        const std::string path = o.epubFile->empty() ? folder + name + ".epub" : *o.epubFile;
+        std::string error;
+        if (WriteEpub(path, pageTitle.empty() ? job.address : pageTitle, chapters, error)) {
+            Write(err, "fetchwell: " + std::to_string(chapters.size()) + " chapters written to " + path + "\n");
+        } else {
+            Write(err, "fetchwell: " + error + "\n");
+            ok = false;
+        }
+    }
+    if (!missing.empty()) {
+        Write(err, "fetchwell: " + GbkToUtf8(MissingChaptersText(missing)) + "\n");
+        ok = false;
+    }
+    return ok;
+}
+
+int RunDownloadCommand(const Options& o, std::FILE* err, const PageLoader& loader) {
     std::vector<std::pair<int, int>> ranges;
     std::string error;
-    if (haveSelection && !ParseRowSelection(selection, ranges, error)) return Usage(err, error);
-    if (haveOut && outFolder.empty()) return Usage(err, "--out needs a folder");
+    if (o.selection && !ParseRowSelection(*o.selection, ranges, error)) return Usage(err, error);
+    if (o.outFolder && o.outFolder->empty()) return Usage(err, "--out needs a folder");
 
     DownloadJob job;
-    job.address = ArgumentToGbk(url.c_str());
+    job.address = ArgumentToGbk(o.target.c_str());
     job.settings = LoadSettings();
-    if (haveOut) {
-        // Only absolute folders are created, so a folder given relative to the
-        // current one is made absolute here.
-        if (outFolder[0] != '/') {
-            char cwd[4096];
-            if (getcwd(cwd, sizeof cwd) != nullptr) outFolder = std::string(cwd) + "/" + outFolder;
-        }
-        job.settings.saveFolder = outFolder;
-    }
+    job.preferences = LoadPreferences();
+    if (o.delayMs) job.preferences.delayMs = *o.delayMs;
+    if (o.retries) job.preferences.retries = *o.retries;
+    if (o.userAgent) job.preferences.userAgent = *o.userAgent;
+    if (o.missing) job.preferences.missingOnly = true;
+    job.fetchOptions.userAgent = job.preferences.userAgent;
+    // Only absolute folders are created, so a relative one is made absolute.
+    if (o.outFolder) job.settings.saveFolder = AbsolutePath(*o.outFolder);
+    bool txt = o.txt, html = o.html;
     if (!txt && !html) txt = html = true;
     job.settings.saveAsTxt = txt ? 1 : 0;
     job.settings.saveAsHtml = html ? 1 : 0;
-    job.settings.formatTxt = format ? 1 : 0;
+    job.settings.formatTxt = o.format ? 1 : 0;
+    // A folder that cannot take the chapters is found before any request.
+    std::string saveFolder = job.settings.saveFolder.size() < 2 ? DownloaderSettings::DefaultSaveFolder()
+                                                                : job.settings.saveFolder;
+    if (std::string problem; !PrepareWritableFolder(saveFolder, problem)) {
+        Write(err, "fetchwell: " + problem + "\n");
+        return kExitFailed;
+    }
 
     InterruptScope interrupts;
     const bool live = IsTerminal(err);
-    ListObserver listObserver(err, live);
+    class TitledList final : public AnalysisObserver {
+    public:
+        TitledList(std::FILE* err, bool live) : list(err, live) {}
+        void OnStatus(const std::string& text) override { list.OnStatus(text); }
+        void OnFinished(int code) override { list.OnFinished(code); }
+        void OnTitle(const std::string& t) override { title = t; }
+        ListObserver list;
+        std::string title;
+    } listObserver(err, live);
     LinkList links;
-    int code = AnalyseAddress(job.address, links, listObserver, &g_interrupted);
+    job.pageLoader = loader;
+    int code = AnalyseAddress(job.address, links, listObserver, &g_interrupted, job.fetchOptions, loader);
     if (code == kFetchAbandoned) return kExitFailed;
     if (code != kFetchDone) {
-        Write(err, "fetchwell: the page " + url + " could not be downloaded\n");
+        Write(err, "fetchwell: the page " + o.target + " could not be downloaded\n");
         return kExitFailed;
     }
-    for (LinkEntry& link : links) job.rows.push_back({!haveSelection, link.title, link.url});
+    for (LinkEntry& link : links) job.rows.push_back({!o.selection, link.title, link.url});
     for (const auto& [first, last] : ranges) {
         if (last > static_cast<int>(links.size())) {
             return Usage(err, "row " + std::to_string(last) + " is beyond the " +
@@ -212,56 +423,60 @@ int RunDownloadCommand(const std::vector<std::string>& args, std::FILE* err) {
 
     DownloadPrinter printer(job, err, live);
     DownloadSummary summary = RunDownload(job, printer, &g_interrupted);
-    return (summary.failed == 0 && !summary.stopped) ? kExitDone : kExitFailed;
+    bool ok = summary.failed == 0 && !summary.stopped;
+    if (!summary.stopped && (o.mergeFile || o.epubFile)) {
+        ok = FinishBook(o, job, listObserver.title, summary, err) && ok;
+    }
+    return ok ? kExitDone : kExitFailed;
 }
 
-int RunHtmlToText(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) {
-    std::string file;
-    bool utf8 = false;
-    for (const std::string& a : args) {
-        if (a == "--utf8") {
-            utf8 = true;
-        } else if (a.rfind("--", 0) == 0) {
-            return Usage(err, "unknown option " + a);
-        } else if (file.empty()) {
-            file = a;
-        } else {
-            return Usage(err, "more than one file: " + a);
-        }
-    }
-    if (file.empty()) return Usage(err, "--html-to-text needs a file");
+int RunHtmlToText(const Options& o, std::FILE* out, std::FILE* err) {
     std::string page;
-    if (!ReadWholeFile(file, page)) {
-        Write(err, "fetchwell: cannot read " + file + "\n");
+    if (!ReadWholeFile(o.target, page)) {
+        Write(err, "fetchwell: cannot read " + o.target + "\n");
         return kExitFailed;
     }
     HtmlPageParser parser;
     std::string text = parser.HtmlToText(page);
-    Write(out, utf8 ? GbkToUtf8(text) : text);
+    Write(out, o.utf8 ? GbkToUtf8(text) : text);
     return kExitDone;
 }
 
 }  // namespace
 
 std::string CommandLineHelp() {
-    return "Usage: fetchwell [COMMAND]\n"
+    return "Usage: fetchwell COMMAND [OPTION]...\n"
            "Without a command, fetchwell opens its window.\n"
            "\n"
+           "Commands:\n"
            "  --list URL              list the links of a contents page, one per line:\n"
            "                          the title as found, a TAB, the resolved address\n"
-           "  --download URL [--select LIST] [--out DIR] [--txt] [--html] [--format]\n"
-           "                          download the page's links into\n"
+           "  --download URL          download the page's links into\n"
            "                          DIR/<MD5 of URL>/txt and /html\n"
-           "      --select LIST       rows to download, 1-based, e.g. 1-10,15 (default all)\n"
-           "      --out DIR           save folder (default: the saved setting)\n"
+           "  --html-to-text FILE     the text of an HTML file, as GBK\n"
+           "  -h, --help              this text\n"
+           "      --version           the version\n"
+           "\n"
+           "Options of --download:\n"
+           "      --select=LIST       rows to download, 1-based, e.g. 1-10,15 (default all)\n"
+           "      --out=DIR           save folder (default: the saved setting)\n"
            "      --txt, --html       kinds of file to save (default both)\n"
            "      --format            one paragraph per line, each indented\n"
-           "  --html-to-text FILE [--utf8]\n"
-           "                          the text of an HTML file, as GBK (UTF-8 with --utf8)\n"
-           "  --help                  this text\n"
-           "  --version               the version\n"
+           "      --delay=MS          pause between chapter requests (default: setting, 300)\n"
+           "      --retries=N         further tries of a chapter after a passing failure\n"
+           "                          (no connection, time-out, 429, 5xx; default: setting, 2)\n"
+           "      --missing           fetch only chapters whose files are not there yet\n"
+           "      --merge[=FILE]      also write the chapters as one GBK book, in list order\n"
+           "                          (default: <title of the page>.txt in the book folder)\n"
+           "      --epub[=FILE]       also write them as an EPUB 3 book (same default, .epub)\n"
+           "Options of --list and --download:\n"
+           "      --user-agent=TEXT   the User-Agent of every request (default: setting)\n"
+           "Options of --html-to-text:\n"
+           "      --utf8              print UTF-8 instead of GBK\n"
            "\n"
-           "Exit status: 0 done, 1 a page, chapter or file failed, 2 bad arguments.\n";
+           "Exit status: 0 done; 1 a page, chapter or file failed (also an --out folder\n"
+           "that cannot be written, or chapters missing from a merged book); 2 bad\n"
+           "arguments (unknown option, --select 0 or 5-2, a bad number).\n";
 }
 
 bool ParseRowSelection(std::string_view text, std::vector<std::pair<int, int>>& ranges,
@@ -305,27 +520,30 @@ bool ParseRowSelection(std::string_view text, std::vector<std::pair<int, int>>& 
 int RunCommandLine(int argc, char** argv) { return RunCommandLine(argc, argv, stdout, stderr); }
 
 int RunCommandLine(int argc, char** argv, std::FILE* out, std::FILE* err) {
+    return RunCommandLine(argc, argv, out, err, PageLoader());
+}
+
+int RunCommandLine(int argc, char** argv, std::FILE* out, std::FILE* err, const PageLoader& loader) {
     if (argc < 2) {
         Write(out, CommandLineHelp());
         return kExitDone;
     }
-    std::string command = argv[1];
-    std::vector<std::string> args(argv + 2, argv + argc);
-    int rc;
-    if (command == "--help" || command == "-h") {
-        Write(out, CommandLineHelp());
-        rc = kExitDone;
-    } else if (command == "--version") {
-        Write(out, "Fetchwell 1.1.1\n");
-        rc = kExitDone;
-    } else if (command == "--list") {
-        rc = RunList(args, out, err);
-    } else if (command == "--download") {
-        rc = RunDownloadCommand(args, err);
-    } else if (command == "--html-to-text") {
-        rc = RunHtmlToText(args, out, err);
-    } else {
-        rc = Usage(err, "unknown command " + command);
+    Options options;
+    int rc = ParseOptions(argc, argv, options, err);
+    if (rc < 0) {
+        if (options.help) {
+            Write(out, CommandLineHelp());
+            rc = kExitDone;
+        } else if (options.version) {
+            Write(out, "Fetchwell 1.1.1\n");
+            rc = kExitDone;
+        } else if (options.mode == Options::Mode::kList) {
+            rc = RunList(options, out, err, loader);
+        } else if (options.mode == Options::Mode::kDownload) {
+            rc = RunDownloadCommand(options, err, loader);
+        } else {
+            rc = RunHtmlToText(options, out, err);
+        }
     }
     std::fflush(out);
     std::fflush(err);

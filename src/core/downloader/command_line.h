@@ -6,6 +6,8 @@
 #include <utility>
 #include <vector>
 
+#include "core/downloader/page_fetcher.h"
+
 namespace quillon {
 
 // fetchwell without its window:
@@ -18,6 +20,8 @@ namespace quillon {
 int RunCommandLine(int argc, char** argv);
 // The same with its output streams given, for tests.
 int RunCommandLine(int argc, char** argv, std::FILE* out, std::FILE* err);
+// The same with every page got by `loader` (a browser) instead of over HTTP.
+int RunCommandLine(int argc, char** argv, std::FILE* out, std::FILE* err, const PageLoader& loader);
 
 // The help text RunCommandLine prints for --help.
 std::string CommandLineHelp();

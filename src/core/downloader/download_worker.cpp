@@ -2,13 +2,16 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <functional>
 #include <optional>
+#include <thread>
 
 #include <fcntl.h>
 #include <unistd.h>
 
 #include "core/downloader/html_page_parser.h"
+#include "core/downloader/page_charset.h"
 #include "core/downloader/safe_file_name.h"
 #include "core/library/book_formatter.h"
 #include "core/net/md5.h"
@@ -24,6 +27,38 @@ namespace {
 // A file name may have 255 bytes; the name also carries ".html" and, while it
 // is written, the temporary ".tmp" of the atomic write.
 constexpr size_t kMaxNameBytes = 240;
+
+// A server's Retry-After is followed up to this many seconds; a longer wait
+// (or a year) is cut to it.
+constexpr long kMaxRetryWaitSeconds = 60;
+
+using Clock = std::chrono::steady_clock;
+
+// Sleeps until `until` unless the stop flag is raised first; false then.
+bool PauseUntil(Clock::time_point until, const std::atomic<bool>* stop) {
+    for (;;) {
+        if (stop != nullptr && stop->load()) return false;
+        const auto now = Clock::now();
+        if (now >= until) return true;
+        std::this_thread::sleep_for(std::min<Clock::duration>(until - now, std::chrono::milliseconds(50)));
+    }
+}
+
+// Whether another try may get what this one did not: the network or the
+// server failed for now. A 4xx answer other than 429 will not change.
+bool IsPassingFailure(int code, long status) {
+    if (code == kFetchNotOpened || code == kFetchBrokenOff) return true;
+    return code == kFetchHttpError && (status == 429 || status >= 500);
+}
+
+std::chrono::milliseconds RetryWait(const PageFetcher& fetcher, int baseMs, int attempt) {
+    using std::chrono::milliseconds;
+    if (fetcher.lastRetryAfter() > 0) {
+        return milliseconds(std::min(fetcher.lastRetryAfter(), kMaxRetryWaitSeconds) * 1000);
+    }
+    long long wait = static_cast<long long>(baseMs) << std::min(attempt - 1, 16);
+    return milliseconds(std::min(wait, kMaxRetryWaitSeconds * 1000LL));
+}
 
 std::string FileNameFor(const std::string& title) {
     std::string name = GbkToUtf8(MakeSafeFileName(title));
@@ -134,6 +169,7 @@ struct SaveTask {
     size_t row = 0;
     bool html = false, txt = false, format = false;
     std::string page, htmlPath, txtPath;
+    std::string contentType;  // of the answer, for a page that names no charset
 };
 
 // Converts and writes fetched chapters. The download hands it each chapter
@@ -161,6 +197,7 @@ public:
             auto status = [this](const std::string& text) {
                 reports_.MakeFirst([text](DownloadObserver& o) { o.OnStatus(text); });
             };
+            ApplyHeaderCharset(task.page, task.contentType);
             std::string text = parser_.HtmlToText(task.page);
             if (task.format) {
                 status(Gbk("格式化txt内容"));
@@ -194,6 +231,16 @@ private:
 std::string RowDoneText() { return Gbk("下载完成"); }
 std::string RowFailedText() { return Gbk("下载失败"); }
 std::string SaveFailedText() { return Gbk("保存失败"); }
+std::string ExistingText() { return Gbk("已存在"); }
+
+std::string ChapterFileName(const std::string& title) { return FileNameFor(title); }
+
+std::string BookFolderOf(const DownloadJob& job) {
+    std::string folder = job.settings.saveFolder;
+    if (folder.size() < 2) folder = DownloaderSettings::DefaultSaveFolder();
+    if (folder.back() != '/') folder.push_back('/');
+    return folder + Md5Hex(job.address) + "/";
+}
 
 std::string FinalStatusText(const DownloadSummary& summary) {
     if (summary.stopped) return Gbk("终止下载");
@@ -207,11 +254,8 @@ DownloadSummary RunDownload(const DownloadJob& job, DownloadObserver& observer,
     const DownloaderSettings& settings = job.settings;
     auto stopped = [stop] { return stop != nullptr && stop->load(); };
 
-    std::string folder = settings.saveFolder;
-    if (folder.size() < 2) folder = DownloaderSettings::DefaultSaveFolder();
-    if (folder.back() != '/') folder.push_back('/');
-    folder += Md5Hex(job.address);
-    folder.push_back('/');
+    const DownloadPreferences& preferences = job.preferences;
+    const std::string folder = BookFolderOf(job);
     summary.bookFolder = folder;
     observer.OnSaveFolder(folder);
 
@@ -229,7 +273,9 @@ DownloadSummary RunDownload(const DownloadJob& job, DownloadObserver& observer,
         reports.Make([text](DownloadObserver& o) { o.OnStatus(text); });
     };
     PageFetcher fetcher(stop);
-    fetcher.SetOptions(job.fetchOptions);
+    FetchOptions fetchOptions = job.fetchOptions;
+    if (!preferences.userAgent.empty()) fetchOptions.userAgent = preferences.userAgent;
+    fetcher.SetOptions(fetchOptions);
     StatusForwarder forwarder(reports);
     ChapterSaver saver(reports);
     // The chapter fetched last, saved during the next fetch (or at the end).
@@ -243,6 +289,8 @@ DownloadSummary RunDownload(const DownloadJob& job, DownloadObserver& observer,
     };
     int done = 0;
     int notFetched = 0;
+    const std::string retryFormat = Gbk("重试 %d/%d ...");
+    std::optional<Clock::time_point> lastRequestEnd;
     for (size_t i = 0; i < job.rows.size(); ++i) {
         const DownloadRow& row = job.rows[i];
         if (!row.checked) continue;
@@ -254,7 +302,47 @@ DownloadSummary RunDownload(const DownloadJob& job, DownloadObserver& observer,
         const std::string count = Format(countFormat.c_str(), summary.total, done);
         reports.Make([count](DownloadObserver& o) { o.OnCount(count); });
 
-        int code = fetcher.Fetch(row.title, row.url, page, &forwarder, savePending);
+        const std::string name = FileNameFor(row.title);
+        const std::string htmlPath = folder + "html/" + name + ".html";
+        const std::string txtPath = folder + "txt/" + name + ".txt";
+        if (preferences.missingOnly && (!settings.SavesHtml() || FileExists(htmlPath)) &&
+            (!settings.SavesTxt() || FileExists(txtPath))) {
+            std::string present = settings.SavesHtml() ? htmlPath : "";
+            if (settings.SavesTxt()) present += (present.empty() ? "" : "   ") + txtPath;
+            reports.Make([i, present](DownloadObserver& o) { o.OnRowDone(i, ExistingText(), present); });
+            ++summary.existing;
+            continue;
+        }
+
+        int code = kFetchDone;
+        for (int attempt = 0;; ++attempt) {
+            if (lastRequestEnd && preferences.delayMs > 0) {
+                // The wait is the time to save the chapter before.
+                savePending();
+                if (!PauseUntil(*lastRequestEnd + std::chrono::milliseconds(preferences.delayMs), stop)) {
+                    code = kFetchAbandoned;
+                    break;
+                }
+            }
+            if (job.pageLoader) {
+                savePending();
+                code = job.pageLoader(row.url, page, stop);
+            } else {
+                code = fetcher.Fetch(row.title, row.url, page, &forwarder, savePending);
+            }
+            lastRequestEnd = Clock::now();
+            if (code == kFetchAbandoned || !IsFetchFailure(code) || attempt >= preferences.retries ||
+                !IsPassingFailure(code, fetcher.lastStatus())) {
+                break;
+            }
+            const std::string state = Format(retryFormat.c_str(), attempt + 1, preferences.retries);
+            reports.Make([i, state](DownloadObserver& o) { o.OnRowState(i, state); });
+            const auto wait = RetryWait(fetcher, preferences.retryBaseMs, attempt + 1);
+            if (!PauseUntil(Clock::now() + wait, stop)) {
+                code = kFetchAbandoned;
+                break;
+            }
+        }
         if (code == kFetchAbandoned) {
             summary.stopped = true;
             break;
@@ -269,12 +357,12 @@ DownloadSummary RunDownload(const DownloadJob& job, DownloadObserver& observer,
         status(Gbk("保存数据...."));
         SaveTask task;
         task.row = i;
-        const std::string name = FileNameFor(row.title);
         task.html = settings.SavesHtml();
         task.txt = settings.SavesTxt();
         task.format = settings.FormatsTxt();
-        if (task.html) task.htmlPath = folder + "html/" + name + ".html";
-        if (task.txt) task.txtPath = folder + "txt/" + name + ".txt";
+        if (!job.pageLoader) task.contentType = fetcher.lastContentType();
+        if (task.html) task.htmlPath = htmlPath;
+        if (task.txt) task.txtPath = txtPath;
         task.page = std::move(page);
         page = std::move(spare);
         // From here until this chapter's row report, the next fetch's

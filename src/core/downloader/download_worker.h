@@ -5,6 +5,7 @@
 #include <thread>
 #include <vector>
 
+#include "core/downloader/download_preferences.h"
 #include "core/downloader/downloader_settings.h"
 #include "core/downloader/page_fetcher.h"
 
@@ -26,12 +27,18 @@ struct DownloadJob {
     // program's settings while the worker runs.
     DownloaderSettings settings;
     FetchOptions fetchOptions;
+    // Delay, retries and resuming; the plain single pass unless the caller
+    // loads the user's preferences.
+    DownloadPreferences preferences = DownloadPreferences::Plain();
+    // When set, chapters are loaded by it instead of PageFetcher.
+    PageLoader pageLoader;
 };
 
 struct DownloadSummary {
     int total = 0;   // checked rows
     int saved = 0;   // rows whose files were all written
     int failed = 0;  // rows not fetched or not written
+    int existing = 0;  // rows skipped because their files were already there
     bool stopped = false;
     std::string bookFolder;  // S/<MD5>/, UTF-8
 };
@@ -55,6 +62,8 @@ public:
     virtual void OnRowDone(size_t row, const std::string& state, const std::string& saved) {
         (void)row, (void)state, (void)saved;
     }
+    // Row `row` waits before another try: `state` is "重试 k/N ..." (GBK).
+    virtual void OnRowState(size_t row, const std::string& state) { (void)row, (void)state; }
     virtual void OnFinished(const DownloadSummary& summary) { (void)summary; }
 };
 
@@ -62,6 +71,12 @@ public:
 std::string RowDoneText();     // "下载完成"
 std::string RowFailedText();   // "下载失败"
 std::string SaveFailedText();  // "保存失败"
+std::string ExistingText();    // "已存在"
+
+// The book folder of a job: S/<Md5Hex(address)>/ (UTF-8, ending in '/').
+std::string BookFolderOf(const DownloadJob& job);
+// The file name (no extension, UTF-8) a chapter of this title is saved as.
+std::string ChapterFileName(const std::string& title);
 
 // The final status: "终止下载" when stopped, "下载完成" when every row was
 // saved, else "下载完成，N 个网址失败".
@@ -75,6 +90,11 @@ std::string FinalStatusText(const DownloadSummary& summary);
 //    broken transfer) gets no files and reads "下载失败".
 //  - Files are written whole or not at all; a row cut short by the stop flag
 //    writes nothing and gets no state.
+//  - The preferences add a pause between requests, further tries of a
+//    request that failed for a passing reason (no connection, time-out, 429,
+//    5xx) after a back-off or the server's Retry-After, and the skipping of
+//    chapters whose files exist ("已存在"). The stop flag ends any wait
+//    within a tenth of a second.
 DownloadSummary RunDownload(const DownloadJob& job, DownloadObserver& observer,
                             const std::atomic<bool>* stop = nullptr);
 

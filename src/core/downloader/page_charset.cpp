@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iconv.h>
 #include <mutex>
 #include <unordered_map>
 
@@ -114,6 +115,45 @@ std::string MapTraditionalToSimplified(std::string_view gbk) {
     if (IsAscii(gbk)) return std::string(gbk);
     std::string utf8 = GbkToUtf8(gbk);
     return Utf8ToGbk(SimplifiedMapper::Instance().MapUtf8(utf8));
+}
+
+std::string CharsetOfContentType(std::string_view contentType) {
+    size_t at = FindFoldedIn(contentType, "charset", 0, contentType.size());
+    if (at == std::string_view::npos) return {};
+    std::string_view rest = contentType.substr(at + 7);
+    while (!rest.empty() && (rest.front() == ' ' || rest.front() == '\t')) rest.remove_prefix(1);
+    if (rest.empty() || rest.front() != '=') return {};
+    rest.remove_prefix(1);
+    while (!rest.empty() && (rest.front() == ' ' || rest.front() == '"' || rest.front() == '\''))
+        rest.remove_prefix(1);
+    std::string name;
+    for (char c : rest) {
+        const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                        c == '-' || c == '_' || c == '.' || c == ':';
+        if (!ok) break;
+        name.push_back(c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c);
+    }
+    return name;
+}
+
+void ApplyHeaderCharset(std::string& page, std::string_view contentType) {
+    if (FindFoldedIn(page, "charset", 0, page.size()) != std::string_view::npos) return;
+    const std::string name = CharsetOfContentType(contentType);
+    if (name.empty() || name == "gbk" || name == "gb2312" || name == "gb18030" || name == "cp936" ||
+        name == "x-gbk") {
+        return;
+    }
+    if (name == "utf-8" || name == "utf8") {
+        page = ConvertCharset(UpToNul(page), "UTF-8", "CP936", kGbkReplacement);
+    } else if (name == "big5" || name == "big5-hkscs") {
+        std::string gbk = ConvertCharset(UpToNul(page), "CP950", "CP936", kGbkReplacement);
+        page = MapTraditionalToSimplified(gbk);
+    } else {
+        iconv_t cd = iconv_open("CP936", name.c_str());
+        if (cd == reinterpret_cast<iconv_t>(-1)) return;
+        iconv_close(cd);
+        page = ConvertCharset(UpToNul(page), name.c_str(), "CP936", kGbkReplacement);
+    }
 }
 
 void ConvertPageCharset(std::string& text) {

@@ -125,6 +125,8 @@ int PageFetcher::FetchOnce(std::string_view name, std::string_view url, std::str
     text.clear();
     Close();
     lastStatus_ = 0;
+    lastContentType_.clear();
+    lastRetryAfter_ = 0;
     if (StopRequested()) return kFetchAbandoned;
 
     if (!session_) session_ = curl_multi_init();
@@ -148,7 +150,10 @@ int PageFetcher::FetchOnce(std::string_view name, std::string_view url, std::str
     headers = curl_slist_append(headers, "Pragma: no-cache");
 
     curl_easy_setopt(easy, CURLOPT_URL, requestUrl.c_str());
-    curl_easy_setopt(easy, CURLOPT_USERAGENT, "myhttpget");
+    curl_easy_setopt(easy, CURLOPT_USERAGENT,
+                     options_.userAgent.empty() ? "myhttpget" : options_.userAgent.c_str());
+    // Compressed answers (gzip, deflate, br) arrive decoded.
+    curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, "");
     curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers);
     curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
@@ -199,6 +204,14 @@ int PageFetcher::FetchOnce(std::string_view name, std::string_view url, std::str
         curl_multi_remove_handle(multi, easy);
     }
     curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &lastStatus_);
+    if (const char* type = nullptr;
+        curl_easy_getinfo(easy, CURLINFO_CONTENT_TYPE, &type) == CURLE_OK && type) {
+        lastContentType_ = type;
+    }
+    if (curl_off_t wait = 0;
+        curl_easy_getinfo(easy, CURLINFO_RETRY_AFTER, &wait) == CURLE_OK && wait > 0) {
+        lastRetryAfter_ = static_cast<long>(std::min<curl_off_t>(wait, 1L << 30));
+    }
     curl_slist_free_all(headers);
 
     if (t.abandoned || StopRequested()) {

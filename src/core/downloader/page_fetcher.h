@@ -40,6 +40,8 @@ struct FetchOptions {
     long lowSpeedBytes = 1;
     long lowSpeedSeconds = 30;
     long maxRedirects = 10;
+    // The User-Agent header; empty sends the program's own, "myhttpget".
+    std::string userAgent;
 };
 
 // The downloader's blocking HTTP GET client (libcurl): agent "myhttpget",
@@ -80,6 +82,11 @@ public:
 
     // HTTP status of the last response, 0 when there was none.
     long lastStatus() const { return lastStatus_; }
+    // The Content-Type header of the last response ("" when there was none).
+    const std::string& lastContentType() const { return lastContentType_; }
+    // The wait the last response asked for by Retry-After (seconds or an
+    // HTTP date), in seconds; 0 when it named none or nothing readable.
+    long lastRetryAfter() const { return lastRetryAfter_; }
 
 private:
     struct Transfer;
@@ -98,7 +105,17 @@ private:
     void* session_ = nullptr;  // CURLM*
     void* request_ = nullptr;  // CURL*
     long lastStatus_ = 0;
+    std::string lastContentType_;
+    long lastRetryAfter_ = 0;
 };
+
+// Another way to get a page than PageFetcher, such as an off-screen browser
+// for pages that build themselves with scripts: fills `page` with the HTML
+// of `url` (GBK, or declaring its charset in its text) and returns a
+// FetchResult; kFetchAbandoned once `stop` is raised. Called on a worker
+// thread.
+using PageLoader =
+    std::function<int(const std::string& url, std::string& page, const std::atomic<bool>* stop)>;
 
 // `url` with spaces, control bytes and bytes above 0x7F percent-encoded, the
 // form an HTTP request line needs; everything else is kept.

@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include <QCheckBox>
+#include <QDialogButtonBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -11,15 +13,21 @@
 #include <QPushButton>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <QWebEnginePage>
 #include <QWebEngineView>
 
 #include "core/downloader/analysis_worker.h"
+#include "core/downloader/book_merger.h"
 #include "core/downloader/start_addresses.h"
+#include "core/platform/file_io.h"
 #include "core/platform/program_folder.h"
+#include "core/text/byte_string.h"
+#include "core/text/gbk_codec.h"
 #include "core/text/gbk_literal.h"
 #include "gui/app/qt_messenger.h"
 #include "gui/app/text_convert.h"
 #include "gui/app/ui_fonts.h"
+#include "gui/downloader/browser_page_loader.h"
 #include "gui/downloader/dialog_seams.h"
 #include "gui/downloader/fetchwell_about_dialog.h"
 #include "gui/downloader/link_list_view.h"
@@ -76,6 +84,9 @@ struct FetchwellWindow::AnalysisRun final : AnalysisObserver {
             if (w->IsCurrentAnalysis(id)) w->ShowCount(FromGbk(text));
         });
     }
+    void OnTitle(const std::string& title) override {
+        PostTo(window, [id = id, title](FetchwellWindow* w) { w->SetPageTitle(id, title); });
+    }
     void OnFinished(int) override {
         PostTo(window, [id = id](FetchwellWindow* w) { w->EndAnalysis(id); });
     }
@@ -101,6 +112,11 @@ struct FetchwellWindow::DownloadRun final : DownloadObserver {
     void OnRowDone(size_t row, const std::string& state, const std::string& saved) override {
         PostTo(window, [g = generation, row, state, saved](FetchwellWindow* w) {
             w->MarkRow(g, row, FromGbk(state), FromUtf8(saved));
+        });
+    }
+    void OnRowState(size_t row, const std::string& state) override {
+        PostTo(window, [g = generation, row, state](FetchwellWindow* w) {
+            w->ShowRowState(g, row, FromGbk(state));
         });
     }
     void OnFinished(const DownloadSummary& summary) override {
@@ -130,9 +146,15 @@ FetchwellWindow::FetchwellWindow(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Fetchwell"));
     setWindowIcon(FetchwellIcon());
     setWindowFlags(Qt::Window | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
+    browser_ = new BrowserPageLoader(this);
     BuildWidgets();
 
     settings_ = LoadSettings();
+    preferences_ = LoadPreferences();
+    browser_->SetUserAgent(FromUtf8(preferences_.userAgent));
+    shelfBox_->setChecked(preferences_.addToShelf);
+    // The tick only means something beside the reader.
+    shelfBox_->setVisible(!ReaderShelfFolder().empty());
     StartAddresses start = LoadStartAddresses(GetProgramFolder() + "data/main.htm");
     LoadStartPage(start.topUrl);
     addressEdit_->setText(FromGbk(start.defaultUrl));
@@ -165,6 +187,8 @@ void FetchwellWindow::BuildWidgets() {
     addressRow->addWidget(addressEdit_, 1);
     analyseButton_ = MakeButton(QStringLiteral("分析网址"), "analyseButton", this);
     addressRow->addWidget(analyseButton_);
+    analysePageButton_ = MakeButton(QStringLiteral("分析当前页面"), "analysePageButton", this);
+    addressRow->addWidget(analysePageButton_);
     layout->addLayout(addressRow);
 
     auto* commandRow = new QHBoxLayout;
@@ -194,6 +218,17 @@ void FetchwellWindow::BuildWidgets() {
     folderRow->addWidget(openFolderButton_);
     layout->addLayout(folderRow);
 
+    auto* bookRow = new QHBoxLayout;
+    mergeButton_ = MakeButton(QStringLiteral("合并成一本书"), "mergeButton", this);
+    epubButton_ = MakeButton(QStringLiteral("导出EPUB"), "epubButton", this);
+    shelfBox_ = new QCheckBox(QStringLiteral("加入Quillon书架"), this);
+    shelfBox_->setObjectName(QStringLiteral("shelfBox"));
+    bookRow->addWidget(mergeButton_);
+    bookRow->addWidget(epubButton_);
+    bookRow->addWidget(shelfBox_);
+    bookRow->addStretch();
+    layout->addLayout(bookRow);
+
     auto* statusRow = new QHBoxLayout;
     countEdit_ = MakeField("countEdit", this);
     countEdit_->setFixedWidth(90);
@@ -220,6 +255,13 @@ void FetchwellWindow::BuildWidgets() {
     connect(stopButton_, &QPushButton::clicked, this, &FetchwellWindow::StopDownload);
     connect(aboutButton_, &QPushButton::clicked, this, &FetchwellWindow::ShowAbout);
     connect(openFolderButton_, &QPushButton::clicked, this, &FetchwellWindow::OpenSaveFolder);
+    connect(analysePageButton_, &QPushButton::clicked, this, &FetchwellWindow::AnalyseCurrentPage);
+    connect(mergeButton_, &QPushButton::clicked, this, &FetchwellWindow::MergeBook);
+    connect(epubButton_, &QPushButton::clicked, this, &FetchwellWindow::ExportEpub);
+    connect(shelfBox_, &QCheckBox::toggled, this, [this](bool on) {
+        preferences_.addToShelf = on;
+        SavePreferences(preferences_);
+    });
     connect(list_, &LinkListView::addressClicked, this, [](const QString& address) {
         // Only web addresses go to the desktop: a page's link text must
         // never make the desktop open a local file or run a program.
@@ -252,8 +294,12 @@ void FetchwellWindow::Analyse() {
     // Only the newest run may fill the list: the rows of two runs would be
     // mixed, and a slow old page could overwrite the one just asked for.
     for (auto& run : analysisRuns_) run->worker.Stop();
+    pageTitle_.clear();
     auto run = std::make_unique<AnalysisRun>(this, ++lastAnalysisId_);
-    run->worker.Start(ToGbk(addressEdit_->text().trimmed()));
+    FetchOptions options;
+    options.userAgent = preferences_.userAgent;
+    run->worker.Start(ToGbk(addressEdit_->text().trimmed()), options,
+                      preferences_.useBrowser ? browser_->MakeLoader() : PageLoader());
     analysisRuns_.push_back(std::move(run));
 }
 
@@ -280,14 +326,10 @@ void FetchwellWindow::StartDownload() {
         QtMessenger(this).Inform(Gbk("请从列表中选择要下载的网址"));
         return;
     }
-    DownloadJob job;
-    job.address = ToGbk(addressEdit_->text());
-    job.settings = settings_;
-    job.rows.reserve(static_cast<size_t>(list_->rowCount()));
-    for (int r = 0; r < list_->rowCount(); ++r) {
-        job.rows.push_back({list_->IsChecked(r), list_->CellBytes(r, LinkListView::TitleColumn),
-                            list_->CellBytes(r, LinkListView::AddressColumn)});
-    }
+    DownloadJob job = CurrentJob();
+    job.preferences = preferences_;
+    job.fetchOptions.userAgent = preferences_.userAgent;
+    if (preferences_.useBrowser) job.pageLoader = browser_->MakeLoader();
     const int total = list_->CheckedCount();
     rowsFinished_ = 0;
     progress_->setRange(0, total);
@@ -325,6 +367,95 @@ void FetchwellWindow::MarkRow(std::uint64_t listGeneration, size_t row, const QS
     list_->SetCellText(r, LinkListView::StateColumn, state);
 }
 
+void FetchwellWindow::ShowRowState(std::uint64_t listGeneration, size_t row, const QString& state) {
+    if (listGeneration != list_->generation()) return;
+    list_->SetCellText(static_cast<int>(row), LinkListView::StateColumn, state);
+}
+
+void FetchwellWindow::SetPageTitle(std::uint64_t runId, const std::string& title) {
+    if (IsCurrentAnalysis(runId)) pageTitle_ = title;
+}
+
+DownloadJob FetchwellWindow::CurrentJob() const {
+    DownloadJob job;
+    job.address = ToGbk(addressEdit_->text());
+    job.settings = settings_;
+    job.rows.reserve(static_cast<size_t>(list_->rowCount()));
+    for (int r = 0; r < list_->rowCount(); ++r) {
+        job.rows.push_back({list_->IsChecked(r), list_->CellBytes(r, LinkListView::TitleColumn),
+                            list_->CellBytes(r, LinkListView::AddressColumn)});
+    }
+    return job;
+}
+
+void FetchwellWindow::AnalyseCurrentPage() {
+    QWebEnginePage* page = webView_->page();
+    const QString url = page->url().toString(QUrl::FullyEncoded);
+    list_->RemoveAllRows();
+    for (auto& run : analysisRuns_) run->worker.Stop();
+    const std::uint64_t id = ++lastAnalysisId_;
+    ShowStatus(QStringLiteral("分析当前页面...."));
+    QPointer<FetchwellWindow> self(this);
+    BrowserPageLoader::Capture(page, BrowserPageLoader::Timing(), [self, id, url](bool ok, const QString& html) {
+        if (!self || !self->IsCurrentAnalysis(id)) return;
+        LinkList links;
+        std::string text = ok ? BrowserPageLoader::ForAnalysis(html) : std::string();
+        HtmlPageParser parser;
+        parser.ExtractLinks(text, ToGbk(url), links);
+        // The book folder and the merged book are named after this page.
+        self->addressEdit_->setText(url);
+        self->pageTitle_ = PageTitle(text);
+        self->AddRows(id, links);
+        self->ShowStatus(FromGbk(Gbk(ok ? "下载完成" : "下载失败")));
+        self->ShowCount(FromGbk(Format(Gbk("共 %d").c_str(), static_cast<int>(links.size()))));
+        emit self->analysisFinished();
+    });
+}
+
+void FetchwellWindow::MergeBook() { FinishBook(false); }
+
+void FetchwellWindow::ExportEpub() { FinishBook(true); }
+
+void FetchwellWindow::FinishBook(bool epub) {
+    const DownloadJob job = CurrentJob();
+    if (list_->CheckedCount() == 0) {
+        QtMessenger(this).Inform(Gbk("请从列表中选择要下载的网址"));
+        return;
+    }
+    // The name, editable before saving.
+    QDialog ask(this);
+    ask.setObjectName(QStringLiteral("bookNameDialog"));
+    ask.setWindowTitle(epub ? QStringLiteral("导出EPUB") : QStringLiteral("合并成一本书"));
+    auto* layout = new QVBoxLayout(&ask);
+    layout->addWidget(new QLabel(QStringLiteral("书名:"), &ask));
+    auto* nameEdit = new QLineEdit(FromUtf8(BookFileName(pageTitle_.empty() ? job.address : pageTitle_)), &ask);
+    nameEdit->setObjectName(QStringLiteral("bookNameEdit"));
+    nameEdit->setMinimumWidth(320);
+    layout->addWidget(nameEdit);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &ask);
+    layout->addWidget(buttons);
+    connect(buttons, &QDialogButtonBox::accepted, &ask, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, &ask, &QDialog::reject);
+    if (RunModal(ask) != QDialog::Accepted) return;
+    const std::string bookTitle = Utf8ToGbk(ToUtf8(nameEdit->text().trimmed()));
+    const std::string name = BookFileName(bookTitle);
+
+    std::vector<std::string> missing;
+    const std::vector<BookChapter> chapters = CollectSavedChapters(job, missing);
+    const std::string shelf = shelfBox_->isChecked() ? ReaderShelfFolder() : std::string();
+    const std::string folder = shelf.empty() ? BookFolderOf(job) : shelf;
+    EnsureFolders(folder);
+    const std::string path = folder + name + (epub ? ".epub" : ".txt");
+    std::string error;
+    const bool written = epub ? WriteEpub(path, bookTitle, chapters, error)
+                              : WriteFileAtomically(path, MergeChapters(chapters, settings_.FormatsTxt()));
+    std::string message = written ? Format(Gbk("已保存 %d 章：").c_str(), static_cast<int>(chapters.size())) +
+                                        Utf8ToGbk(path)
+                                  : Gbk("无法保存：") + Utf8ToGbk(path);
+    if (!missing.empty()) message += "\n" + MissingChaptersText(missing);
+    QtMessenger(this).Inform(message, written && missing.empty() ? MessageKind::Information : MessageKind::Warning);
+}
+
 void FetchwellWindow::EndDownload(const DownloadSummary& summary) {
     downloadRun_.reset();
     downloadButton_->setEnabled(true);
@@ -334,9 +465,11 @@ void FetchwellWindow::EndDownload(const DownloadSummary& summary) {
 }
 
 void FetchwellWindow::OpenSettings() {
-    SettingsDialog dialog(settings_, this);
+    SettingsDialog dialog(settings_, this, preferences_);
     if (RunModal(dialog) != QDialog::Accepted) return;
     settings_ = dialog.settings();
+    preferences_ = dialog.preferences();
+    browser_->SetUserAgent(FromUtf8(preferences_.userAgent));
     if (dialog.saveResult() != 0)
         QtMessenger(this).Inform(Gbk("参数无法保存到 data/config.dat，本次运行仍按新参数下载"),
                                  MessageKind::Warning);

@@ -7,10 +7,12 @@
 
 #include <QDialog>
 
+#include "core/downloader/download_preferences.h"
 #include "core/downloader/download_worker.h"
 #include "core/downloader/downloader_settings.h"
 #include "core/downloader/html_page_parser.h"
 
+class QCheckBox;
 class QLineEdit;
 class QProgressBar;
 class QPushButton;
@@ -18,6 +20,7 @@ class QWebEngineView;
 
 namespace quillon {
 
+class BrowserPageLoader;
 class LinkListView;
 
 // The downloader's one window: the start page on top, the contents address
@@ -41,10 +44,18 @@ public:
     void OpenSettings();
     void ShowAbout();
     void OpenSaveFolder();
+    // "分析当前页面": lists the links of the page shown in the web pane.
+    void AnalyseCurrentPage();
+    // "合并成一本书" and "导出EPUB": the saved chapters of the list as one
+    // book; the name (the contents page's title) can be edited first.
+    void MergeBook();
+    void ExportEpub();
 
     bool IsDownloading() const { return downloadRun_ != nullptr; }
     bool IsAnalysing() const { return !analysisRuns_.empty(); }
     const DownloaderSettings& settings() const { return settings_; }
+    const DownloadPreferences& preferences() const { return preferences_; }
+    BrowserPageLoader& browser() { return *browser_; }
 
 signals:
     // An analysis run has listed its rows (or found none).
@@ -70,10 +81,18 @@ private:
     void ShowSaveFolder(const QString& folder);
     void MarkRow(std::uint64_t listGeneration, size_t row, const QString& state, const QString& saved);
     void EndDownload(const DownloadSummary& summary);
+    void ShowRowState(std::uint64_t listGeneration, size_t row, const QString& state);
+    void SetPageTitle(std::uint64_t runId, const std::string& title);
+    // The job of the list as it stands (address, settings, rows).
+    DownloadJob CurrentJob() const;
+    void FinishBook(bool epub);
 
     bool IsCurrentAnalysis(std::uint64_t runId) const { return runId == lastAnalysisId_; }
 
     DownloaderSettings settings_;
+    DownloadPreferences preferences_;
+    std::string pageTitle_;  // GBK, of the contents page listed
+    BrowserPageLoader* browser_ = nullptr;
     std::list<std::unique_ptr<AnalysisRun>> analysisRuns_;
     std::uint64_t lastAnalysisId_ = 0;
     std::unique_ptr<DownloadRun> downloadRun_;
@@ -89,6 +108,10 @@ private:
     QPushButton* downloadButton_ = nullptr;
     QPushButton* stopButton_ = nullptr;
     QPushButton* aboutButton_ = nullptr;
+    QPushButton* analysePageButton_ = nullptr;
+    QPushButton* mergeButton_ = nullptr;
+    QPushButton* epubButton_ = nullptr;
+    QCheckBox* shelfBox_ = nullptr;
     LinkListView* list_ = nullptr;
     QLineEdit* saveFolderEdit_ = nullptr;
     QPushButton* openFolderButton_ = nullptr;

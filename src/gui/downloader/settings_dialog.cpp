@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QVBoxLayout>
 
 #include "core/text/gbk_literal.h"
@@ -15,8 +16,9 @@
 
 namespace quillon {
 
-SettingsDialog::SettingsDialog(const DownloaderSettings& settings, QWidget* parent)
-    : QDialog(parent), settings_(settings) {
+SettingsDialog::SettingsDialog(const DownloaderSettings& settings, QWidget* parent,
+                               const DownloadPreferences& preferences)
+    : QDialog(parent), settings_(settings), preferences_(preferences) {
     setObjectName(QStringLiteral("settingsDialog"));
     setWindowTitle(QStringLiteral("参数设置"));
     auto* layout = new QVBoxLayout(this);
@@ -45,6 +47,41 @@ SettingsDialog::SettingsDialog(const DownloaderSettings& settings, QWidget* pare
     layout->addWidget(htmlBox_);
     layout->addWidget(txtBox_);
     layout->addWidget(formatBox_);
+
+    auto* grid = new QGridLayout;
+    delayBox_ = new QSpinBox(this);
+    delayBox_->setObjectName(QStringLiteral("delayBox"));
+    delayBox_->setRange(0, 600000);
+    delayBox_->setSingleStep(100);
+    delayBox_->setValue(preferences.delayMs);
+    retriesBox_ = new QSpinBox(this);
+    retriesBox_->setObjectName(QStringLiteral("retriesBox"));
+    retriesBox_->setRange(0, 20);
+    retriesBox_->setValue(preferences.retries);
+    agentEdit_ = new QLineEdit(FromUtf8(preferences.userAgent), this);
+    agentEdit_->setObjectName(QStringLiteral("agentEdit"));
+    agentEdit_->setPlaceholderText(QStringLiteral("myhttpget"));
+    auto* browserAgent = new QPushButton(QStringLiteral("浏览器标识"), this);
+    browserAgent->setObjectName(QStringLiteral("browserAgentButton"));
+    browserAgent->setAutoDefault(false);
+    grid->addWidget(new QLabel(QStringLiteral("下载间隔(毫秒)"), this), 0, 0);
+    grid->addWidget(delayBox_, 0, 1);
+    grid->addWidget(new QLabel(QStringLiteral("失败重试次数"), this), 1, 0);
+    grid->addWidget(retriesBox_, 1, 1);
+    grid->addWidget(new QLabel(QStringLiteral("User-Agent"), this), 2, 0);
+    grid->addWidget(agentEdit_, 2, 1);
+    grid->addWidget(browserAgent, 2, 2);
+    layout->addLayout(grid);
+    missingBox_ = new QCheckBox(QStringLiteral("只下载缺少的章节"), this);
+    missingBox_->setObjectName(QStringLiteral("missingBox"));
+    missingBox_->setChecked(preferences.missingOnly);
+    browserBox_ = new QCheckBox(QStringLiteral("使用浏览器获取页面"), this);
+    browserBox_->setObjectName(QStringLiteral("browserBox"));
+    browserBox_->setChecked(preferences.useBrowser);
+    layout->addWidget(missingBox_);
+    layout->addWidget(browserBox_);
+    connect(browserAgent, &QPushButton::clicked, this,
+            [this] { agentEdit_->setText(FromUtf8(BrowserUserAgent())); });
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
@@ -91,6 +128,15 @@ void SettingsDialog::SaveAndClose() {
     s.saveAsTxt = txtBox_->isChecked() ? 1 : 0;
     settings_ = s;
     saveResult_ = SaveSettings(settings_);
+    DownloadPreferences p = preferences_;
+    p.delayMs = delayBox_->value();
+    p.retries = retriesBox_->value();
+    // One header line: what is pasted may hold line breaks.
+    p.userAgent = ToUtf8(agentEdit_->text().simplified());
+    p.missingOnly = missingBox_->isChecked();
+    p.useBrowser = browserBox_->isChecked();
+    preferences_ = p;
+    if (!SavePreferences(preferences_)) saveResult_ = 1;
     accept();
 }
 

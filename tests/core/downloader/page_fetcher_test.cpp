@@ -64,7 +64,9 @@ protected:
         });
         // Sends 100 bytes, then nothing for ten seconds.
         svr.Get("/slow", [this](const httplib::Request&, httplib::Response& res) {
-            res.set_chunked_content_provider("text/html", [this](size_t offset, httplib::DataSink& sink) {
+            // Not a text type: the server would compress a text answer (the
+            // fetcher accepts gzip) and hold the 100 bytes in its compressor.
+            res.set_chunked_content_provider("application/octet-stream", [this](size_t offset, httplib::DataSink& sink) {
                 if (offset == 0) {
                     sink.write(std::string(100, 'x').data(), 100);
                     return true;

@@ -19,6 +19,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "core/downloader/download_preferences.h"
 #include "core/downloader/downloader_settings.h"
 #include "core/net/md5.h"
 #include "core/platform/file_io.h"
@@ -129,6 +130,7 @@ private Q_SLOTS:
         DownloaderSettings s;
         s.saveFolder = out_.substr(0, out_.size() - 1);  // the worker adds the '/'
         QCOMPARE(s.Save(home_ + "data/config.dat"), 0);
+        QVERIFY(SavePreferences(DownloadPreferences::Plain()));
         releaseSlow_ = false;
         slowRequests_ = 0;
         QtMessenger::Shown().clear();
@@ -188,6 +190,21 @@ private Q_SLOTS:
         QCOMPARE(progress->value(), 3);
         QVERIFY(Child<QPushButton>(*w, "downloadButton")->isEnabled());
         QVERIFY(!Child<QPushButton>(*w, "stopButton")->isEnabled());
+
+        // The saved chapters become one book named after the contents page;
+        // the chapter that failed is named in the message.
+        QString offered;
+        SetModalRunner([&offered](QDialog& d) {
+            offered = d.findChild<QLineEdit*>(QStringLiteral("bookNameEdit"))->text();
+            return int(QDialog::Accepted);
+        });
+        QTest::mouseClick(Child<QPushButton>(*w, "mergeButton"), Qt::LeftButton);
+        SetModalRunner(nullptr);
+        QCOMPARE(offered, QStringLiteral("目录"));
+        QVERIFY(ReadWholeFile(book + "目录.txt", bytes));
+        QVERIFY(bytes.find(Gbk("第1章 开始\r\n")) < bytes.find(Gbk("第2章：相遇\r\n")));
+        QVERIFY(bytes.find(Gbk("第3章")) == std::string::npos);
+        QVERIFY(QtMessenger::Shown().last().contains(QStringLiteral("缺少 1 章：第3章 失踪")));
     }
 
     void stopEndsTheRunAndGivesTheButtonBack() {

@@ -6,9 +6,11 @@
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "core/downloader/download_preferences.h"
 #include "core/downloader/downloader_settings.h"
 #include "core/platform/file_io.h"
 #include "core/platform/program_folder.h"
@@ -77,6 +79,28 @@ private Q_SLOTS:
         QCOMPARE(stored.Load(ConfigPath()), DownloaderSettings::kRecordSize);
         QCOMPARE(stored.saveAsHtml, 0);
         QCOMPARE(stored.saveAsTxt, 1);
+    }
+
+    void storesPacingRetriesAndResumingInTheirOwnFile() {
+        SettingsDialog d(DownloaderSettings{});
+        d.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&d));
+        QCOMPARE(Child<QSpinBox>(d, "delayBox")->value(), 300);
+        QCOMPARE(Child<QSpinBox>(d, "retriesBox")->value(), 2);
+        Child<QSpinBox>(d, "delayBox")->setValue(0);
+        Child<QSpinBox>(d, "retriesBox")->setValue(5);
+        Click(Child<QPushButton>(d, "browserAgentButton"));
+        Click(Child<QCheckBox>(d, "missingBox"));
+        Click(Child<QPushButton>(d, "saveButton"));
+        QCOMPARE(d.result(), int(QDialog::Accepted));
+        const DownloadPreferences stored = LoadPreferences();
+        QCOMPARE(stored.delayMs, 0);
+        QCOMPARE(stored.retries, 5);
+        QCOMPARE(stored.userAgent, BrowserUserAgent());
+        QVERIFY(stored.missingOnly);
+        QVERIFY(!stored.useBrowser);
+        // The fixed record keeps its size.
+        QCOMPARE(FileSize(ConfigPath()), static_cast<long long>(DownloaderSettings::kRecordSize));
     }
 
     void browsedFolderGetsASlashAndIsStored() {
