@@ -4,6 +4,7 @@
 #include <array>
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -147,6 +148,17 @@ bool HasFourByteForms(std::string_view s) {
 // The bytes [0, size) of `fd` into `out`, stopping early at the end of the
 // file (which may have shrunk since it was measured).
 bool ReadInto(int fd, std::string& out, size_t size) {
+    out.clear();
+    out.reserve(size);
+    // A book of a gigabyte in 4 KiB pages costs a quarter of a million page
+    // faults, seconds of system time; in 2 MiB pages it costs five hundred.
+    constexpr uintptr_t kHuge = uintptr_t{2} << 20;
+    if (size >= 4 * kHuge) {
+        const auto begin = reinterpret_cast<uintptr_t>(out.data());
+        const uintptr_t from = (begin + kHuge - 1) & ~(kHuge - 1);
+        const uintptr_t to = (begin + size) & ~(kHuge - 1);
+        if (to > from) ::madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
+    }
     out.resize(size);
     size_t got = 0;
     while (got < size) {
