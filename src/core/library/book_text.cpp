@@ -324,6 +324,9 @@ BookReadResult ReadBookText(const std::string& path, std::string& gbkText, BookE
         gbkText.swap(converted);
     }
     result.replaced += CleanGbkText(gbkText);
+    // A NUL early in a big file (a disk image, a sparse file) leaves a short
+    // text in a huge buffer that the page would otherwise keep.
+    if (gbkText.capacity() > 2 * gbkText.size() + 4096) gbkText.shrink_to_fit();
     return result;
 }
 
