@@ -67,6 +67,14 @@ bool CopyFileReplacing(const std::string& from, const std::string& to) {
     return ok && out.Commit();
 }
 
+// "convert_added_books=0" in data/book_encoding.txt stores added books
+// byte for byte again, whatever their encoding.
+bool ConvertsAddedBooks() {
+    std::string settings;
+    if (!ReadWholeFile(GetProgramFolder() + "data/book_encoding.txt", settings)) return true;
+    return settings.find("convert_added_books=0") == std::string::npos;
+}
+
 // The library holds GBK books only, so that every rule that walks a book
 // byte by byte (and the formatter) works on any added book: a book in
 // another encoding is stored converted. The user learns how many characters
@@ -189,7 +197,8 @@ bool BookStore::AddBook(const std::string& sourcePath, std::string_view name, bo
     }
     EnsureFolders(dest);
     const BookEncoding encoding = DetectBookFileEncoding(sourcePath);
-    if (encoding != BookEncoding::kGbk) return AddConvertedBook(sourcePath, dest, encoding, format, messenger, progress);
+    if (encoding != BookEncoding::kGbk && ConvertsAddedBooks())
+        return AddConvertedBook(sourcePath, dest, encoding, format, messenger, progress);
     if (format) return FormatBook(sourcePath, dest, progress, messenger) == 0;
     if (!CopyFileReplacing(sourcePath, dest)) {
         messenger.Inform(Gbk("源书目录不正确或书籍名字非法"));

@@ -126,6 +126,12 @@ TEST_F(BookStoreTest, BooksInOtherEncodingsAreStoredAsGbk) {
     EXPECT_TRUE(BookStore::AddBook(source, "formatted", true, messenger_));
     EXPECT_EQ(Content(home_ + "book/formatted.txt"), Gbk("    你?\r\n"));
     EXPECT_EQ(Content(source), utf8);
+
+    // The setting that keeps added books byte for byte.
+    std::filesystem::create_directories(home_ + "data");
+    ASSERT_TRUE(WriteWholeFile(home_ + "data/book_encoding.txt", "convert_added_books=0\n"));
+    EXPECT_TRUE(BookStore::AddBook(source, "kept", false, messenger_));
+    EXPECT_EQ(Content(home_ + "book/kept.txt"), utf8);
 }
 
 TEST_F(BookStoreTest, AddingABookOntoItselfKeepsIt) {
