@@ -138,7 +138,8 @@ void ReadingPage::BuildButtonBar() {
     pageNumberEdit_->setFont(UiFont(0));
     pageNumberEdit_->setFixedSize(44, kBarHeight);
     goButton_ = MakeButton(this, "goPageButton", QStringLiteral("翻页"));
-    encodingButton_ = MakeButton(this, "encodingButton", QStringLiteral("编码"));
+    // Wider than its caption alone: the style draws the menu's arrow inside.
+    encodingButton_ = MakeBarButton(this, "encodingButton", QStringLiteral("编码"), 26, 32, kBarHeight);
     auto* menu = new QMenu(encodingButton_);
     menu->setObjectName(QStringLiteral("encodingMenu"));
     auto* group = new QActionGroup(menu);
