@@ -106,7 +106,13 @@ int FormatBook(const std::string& sourcePath, const std::string& destPath,
         messenger.Inform(Gbk("源书目录不正确或书籍名字非法"));
         return 1;
     }
-    std::string_view text = UpToNul(bytes);
+    return FormatBookBytes(bytes, destPath, progress, messenger);
+}
+
+int FormatBookBytes(std::string_view source, const std::string& destPath,
+                    const std::function<void(const std::string& text)>& progress,
+                    Messenger& messenger) {
+    std::string_view text = UpToNul(source);
 
     ReplacingFile dest;
     if (!dest.Open(destPath)) {

@@ -31,4 +31,10 @@ int FormatBook(const std::string& sourcePath, const std::string& destPath,
                const std::function<void(const std::string& text)>& progress,
                Messenger& messenger);
 
+// FormatBook over GBK text already read (a book converted from another
+// encoding); returns 0 or 2 as FormatBook does.
+int FormatBookBytes(std::string_view source, const std::string& destPath,
+                    const std::function<void(const std::string& text)>& progress,
+                    Messenger& messenger);
+
 }  // namespace quillon

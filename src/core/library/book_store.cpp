@@ -9,7 +9,9 @@
 #include <unistd.h>
 
 #include "core/library/book_formatter.h"
+#include "core/library/book_text.h"
 #include "core/library/replacing_file.h"
+#include "core/platform/file_io.h"
 #include "core/platform/program_folder.h"
 #include "core/text/byte_string.h"
 #include "core/text/gbk_codec.h"
@@ -63,6 +65,46 @@ bool CopyFileReplacing(const std::string& from, const std::string& to) {
     }
     ::close(in);
     return ok && out.Commit();
+}
+
+// "convert_added_books=0" in data/book_encoding.txt stores added books
+// byte for byte again, whatever their encoding.
+bool ConvertsAddedBooks() {
+    std::string settings;
+    if (!ReadWholeFile(GetProgramFolder() + "data/book_encoding.txt", settings)) return true;
+    return settings.find("convert_added_books=0") == std::string::npos;
+}
+
+// The library holds GBK books only, so that every rule that walks a book
+// byte by byte (and the formatter) works on any added book: a book in
+// another encoding is stored converted. The user learns how many characters
+// GBK could not hold.
+bool AddConvertedBook(const std::string& sourcePath, const std::string& dest, BookEncoding encoding,
+                      bool format, Messenger& messenger,
+                      const std::function<void(const std::string& text)>& progress) {
+    std::string bytes;
+    if (!ReadWholeFile(sourcePath, bytes)) {
+        messenger.Inform(Gbk("源书目录不正确或书籍名字非法"));
+        return false;
+    }
+    size_t replaced = 0;
+    std::string gbk = ConvertBookBytes(bytes, encoding, &replaced);
+    bytes = std::string();
+    if (format) {
+        if (FormatBookBytes(gbk, dest, progress, messenger) != 0) return false;
+    } else {
+        ReplacingFile out;
+        if (!out.Open(dest) || !out.Write(gbk) || !out.Commit()) {
+            messenger.Inform(Gbk("源书目录不正确或书籍名字非法"));
+            return false;
+        }
+    }
+    if (replaced > 0) {
+        char count[32];
+        std::snprintf(count, sizeof count, "%zu", replaced);
+        messenger.Inform(Gbk("书籍已转换为GBK编码，其中") + count + Gbk("个字符无法转换，已显示为“?”。"));
+    }
+    return true;
 }
 
 // Moves `from` to `to` unless `to` exists, without the gap between a check
@@ -154,6 +196,9 @@ bool BookStore::AddBook(const std::string& sourcePath, std::string_view name, bo
         return false;
     }
     EnsureFolders(dest);
+    const BookEncoding encoding = DetectBookFileEncoding(sourcePath);
+    if (encoding != BookEncoding::kGbk && ConvertsAddedBooks())
+        return AddConvertedBook(sourcePath, dest, encoding, format, messenger, progress);
     if (format) return FormatBook(sourcePath, dest, progress, messenger) == 0;
     if (!CopyFileReplacing(sourcePath, dest)) {
         messenger.Inform(Gbk("源书目录不正确或书籍名字非法"));

@@ -232,6 +232,14 @@ const std::string& StatusFormat() {
     return format;
 }
 
+// While the line table is still being cut the totals are not known yet.
+const std::string& PartialStatusFormat() {
+    static const std::string format =
+        Gbk("(PageUp或←:上一页) (PageDown或→:下一页)本文共: …页 …行 %d字节, 每页显示: %d行 "
+            "%d列, 当前第: %d页 %d行 %d字符");
+    return format;
+}
+
 int SaneSpacing(int value) { return (value <= 0 || value > 100) ? 14 : value; }
 
 }  // namespace
@@ -241,12 +249,17 @@ int SaneSpacing(int value) { return (value <= 0 || value > 100) ? 14 : value; }
 
 PagingModel::PagingModel() : grid_(std::make_unique<CellGrid>()) {}
 
+PagingModel::~PagingModel() = default;
+PagingModel::PagingModel(PagingModel&&) noexcept = default;
+PagingModel& PagingModel::operator=(PagingModel&&) noexcept = default;
+
 void PagingModel::SetText(std::string bytes) {
     const size_t zero = bytes.find('\0');
     if (zero != std::string::npos) bytes.resize(zero);
     if (bytes.size() > kMaxTextBytes) bytes.resize(kMaxTextBytes);
     text_ = std::move(bytes);
     lfCount_ = CountLf(text_);
+    splitter_.reset();
     lines_.Clear();
     splitCols_ = 0;
     rows_ = 0;
@@ -287,8 +300,18 @@ bool PagingModel::UpdateGeometry(int width, int height) {
     return true;
 }
 
+// Up to this size a book's line table is completed as soon as it is split.
+constexpr size_t kWholeSplitBytes = 4u << 20;
+
+struct PagingModel::Splitter {
+    explicit Splitter(std::string_view text) : masks(text) {}
+    MaskStream masks;
+    size_t next = 0;  // start of the next line to cut
+};
+
 void PagingModel::SplitLines() {
     lines_.Clear();
+    splitter_.reset();
     const size_t n = text_.size();
     const size_t cols = static_cast<size_t>(cols_);
     if (cols_ <= 0) {
@@ -296,12 +319,31 @@ void PagingModel::SplitLines() {
         return;
     }
     // A line ends at a real LF or is cut after `cols` bytes, so there are at
-    // most n / cols cut lines plus one line per LF plus a last one.
+    // most n / cols cut lines plus one line per LF plus a last one. With the
+    // room reserved once, cutting more lines later never allocates, page
+    // turns included.
     lines_.Reserve(n / cols + static_cast<size_t>(lfCount_) + 1);
+    splitter_ = std::make_unique<Splitter>(text_);
+    splitCols_ = cols_;
+    if (n <= kWholeSplitBytes) {
+        // A book of ordinary size is cut whole at once, in milliseconds.
+        FinishSplit();
+    } else {
+        // The page that keeps the byte at the top must exist before
+        // anything looks it up.
+        EnsureOffset(topOffset_);
+    }
+    LayoutPage();
+}
 
-    MaskStream masks(text_);
-    size_t a = 0;
-    while (a < n) {
+bool PagingModel::ContinueSplit(size_t maxBytes) {
+    if (!splitter_) return true;
+    const size_t n = text_.size();
+    const size_t cols = static_cast<size_t>(splitCols_);
+    MaskStream& masks = splitter_->masks;
+    size_t a = splitter_->next;
+    const size_t stop = maxBytes >= n - a ? n : a + maxBytes;
+    while (a < stop) {
         masks.Advance(a);
         const size_t limit = std::min(a + cols, n);
         const size_t lf = masks.FindLf(a, limit);
@@ -316,6 +358,7 @@ void PagingModel::SplitLines() {
             // when it ends with a lone lead byte.
             const size_t end = n + (masks.IsLead(n - 1) ? 1 : 0);
             lines_.Append(static_cast<int32_t>(a), static_cast<int32_t>(end));
+            a = n;
             break;
         }
         // Cut after `cols` bytes, or one later when a two-byte character
@@ -324,8 +367,30 @@ void PagingModel::SplitLines() {
         lines_.Append(static_cast<int32_t>(a), static_cast<int32_t>(cut));
         a = cut;
     }
-    splitCols_ = cols_;
-    LayoutPage();
+    splitter_->next = a;
+    if (a < n) return false;
+    splitter_.reset();
+    return true;
+}
+
+void PagingModel::FinishSplit() { ContinueSplit(text_.size()); }
+
+void PagingModel::EnsureLines(int64_t count) {
+    // Whole pages' worth at a time keeps the calls few without cutting far
+    // beyond what was asked for.
+    const size_t step = static_cast<size_t>(std::max(cols_, 1)) * static_cast<size_t>(std::max(rows_, 1)) * 4;
+    while (splitter_ && lines_.size() <= count) ContinueSplit(step);
+}
+
+void PagingModel::EnsureOffset(int64_t offset) {
+    if (!splitter_ || offset < 0) return;
+    const auto target = static_cast<size_t>(offset);
+    if (splitter_->next <= target) ContinueSplit(target - splitter_->next + 1);
+    // The page holding it must be complete as well.
+    if (splitter_) {
+        const int32_t index = lines_.FindContaining(offset);
+        EnsureLines(static_cast<int64_t>(index < 0 ? lines_.size() : index) + rows_);
+    }
 }
 
 int32_t PagingModel::totalPages() const {
@@ -342,8 +407,10 @@ std::string_view PagingModel::LineBytes(int32_t index) const {
 }
 
 bool PagingModel::LayoutPage() {
+    if (rows_ <= 0) return false;
+    EnsureLines(static_cast<int64_t>(topLine_) + rows_);
     const int32_t lineCount = lines_.size();
-    if (lineCount == 0 || rows_ <= 0) return false;
+    if (lineCount == 0) return false;
 
     const int32_t pages = totalPages();
     int64_t page = (static_cast<int64_t>(topLine_) + rows_ - 1) / rows_;
@@ -370,16 +437,32 @@ bool PagingModel::LayoutPage() {
     }
     topOffset_ = lines_[topLine_].start;
 
-    char buffer[512];
-    std::snprintf(buffer, sizeof buffer, StatusFormat().c_str(), pages, lineCount, textLength(),
-                  rows_, cols_, static_cast<int>(page + 1), topLine_ + 1, topOffset_);
-    statusText_.assign(buffer);
+    FormatStatus(page);
+    char buffer[32];
     std::snprintf(buffer, sizeof buffer, "%d", static_cast<int>(page + 1));
     pageNumberText_.assign(buffer);
 
     ClearCells();
     BuildCells();
     return true;
+}
+
+void PagingModel::FormatStatus(int64_t page) {
+    char buffer[512];
+    if (splitter_) {
+        std::snprintf(buffer, sizeof buffer, PartialStatusFormat().c_str(), textLength(), rows_,
+                      cols_, static_cast<int>(page + 1), topLine_ + 1, topOffset_);
+    } else {
+        std::snprintf(buffer, sizeof buffer, StatusFormat().c_str(), totalPages(), lines_.size(),
+                      textLength(), rows_, cols_, static_cast<int>(page + 1), topLine_ + 1,
+                      topOffset_);
+    }
+    statusText_.assign(buffer);
+}
+
+void PagingModel::RefreshStatus() {
+    if (lines_.empty() || rows_ <= 0) return;
+    FormatStatus(topLine_ / rows_);
 }
 
 void PagingModel::BuildCells() {
@@ -436,6 +519,7 @@ void PagingModel::ClearCells() {
 }
 
 void PagingModel::SetTopLine(int64_t line) {
+    EnsureLines(line + rows_);
     // The layout clamps to the last page anyway; clamping here first keeps
     // huge page numbers from overflowing the 32-bit line index.
     topLine_ = static_cast<int32_t>(std::clamp<int64_t>(line, 0, lines_.size()));
@@ -467,6 +551,7 @@ void PagingModel::FirstPage() {
 }
 
 void PagingModel::LastPage() {
+    FinishSplit();
     SetTopLine(static_cast<int64_t>(rows_) * totalPages());
     LayoutPage();
 }
@@ -477,6 +562,7 @@ void PagingModel::GoToPage(int64_t page) {
 }
 
 void PagingModel::GoToOffset(int64_t offset) {
+    EnsureOffset(offset);
     if (lines_.empty() || rows_ <= 0) return;
     int32_t index = lines_.FindContaining(offset);
     if (index < 0) index = 0;
@@ -485,6 +571,7 @@ void PagingModel::GoToOffset(int64_t offset) {
 }
 
 bool PagingModel::GoToOffsetAndSelect(int64_t offset) {
+    EnsureOffset(offset);
     if (lines_.empty() || rows_ <= 0) return false;
     const int32_t index = lines_.FindContainingInclusive(offset);
     if (index < 0) return false;
@@ -512,6 +599,7 @@ PagingModel::Hit PagingModel::HitTest(int x, int y) const {
 size_t PagingModel::HeapBytes() const {
     size_t bytes =
         text_.capacity() + lines_.CapacityBytes() + CellGrid::SizeBytes() + sizeof(CellGrid);
+    if (splitter_) bytes += sizeof(Splitter);
     for (const std::string& row : pageLines_) {
         // Strings longer than the small-string buffer live on the heap.
         if (row.capacity() > 15) bytes += row.capacity() + 1;

@@ -126,6 +126,11 @@ public:
     static constexpr size_t kMaxTextBytes = 0x7FFF0000;
 
     PagingModel();
+    ~PagingModel();
+    // Moving keeps an unfinished split valid: it exists only for texts far
+    // beyond the small-string size, whose buffer moves along unchanged.
+    PagingModel(PagingModel&&) noexcept;
+    PagingModel& operator=(PagingModel&&) noexcept;
 
     // Starts a new book. The text ends at its first zero byte, as a book read
     // from a file is handed over as a zero-terminated string. All counts go
@@ -145,7 +150,20 @@ public:
     bool UpdateGeometry(int width, int height);
 
     // Rebuilds the line table for the current column count, then lays out.
+    // Only the lines up to the page shown (the one holding `topOffset`) are
+    // cut at once; the rest follows through ContinueSplit, or on demand as
+    // soon as a page, an offset or the totals need them, so a huge book
+    // shows its first page without waiting for the whole table.
     void SplitLines();
+    // Cuts the lines of about `maxBytes` more bytes of text. True once the
+    // line table is complete (at once when it already was).
+    bool ContinueSplit(size_t maxBytes);
+    // Completes the line table.
+    void FinishSplit();
+    bool splitComplete() const { return splitter_ == nullptr; }
+    // Rewrites the status text for the page shown, as when the totals have
+    // just become known; the page and its cells stay as they are.
+    void RefreshStatus();
 
     // Clamps `topLine` to a page start and builds the page: row strings,
     // status text, page number and cells. Skipped while there are no lines;
@@ -201,8 +219,10 @@ public:
     int32_t topOffset() const { return topOffset_; }
     int32_t firstLineStart() const { return firstLineStart_; }
     int32_t firstLineEnd() const { return firstLineEnd_; }
+    // Counts of the lines cut so far: final once splitComplete().
     int32_t totalPages() const;
-    // The pages and position of the page shown, GBK.
+    // The pages and position of the page shown, GBK. The totals show as
+    // "…" until the line table is complete.
     const std::string& statusText() const { return statusText_; }
     // What the page-number field shows: "0" after SetText, else the page.
     const std::string& pageNumberText() const { return pageNumberText_; }
@@ -217,8 +237,15 @@ public:
     int32_t spokenTo = 0;
 
 private:
+    struct Splitter;
+
     void SetTopLine(int64_t line);
     void BuildCells();
+    // Cuts lines until there are more than `count`, or the table is complete.
+    void EnsureLines(int64_t count);
+    // Cuts lines until one ends beyond `offset`, or the table is complete.
+    void EnsureOffset(int64_t offset);
+    void FormatStatus(int64_t page);
 
     std::string text_;
     // LF bytes of the text, counted once per book: with it each split can
@@ -226,6 +253,8 @@ private:
     int64_t lfCount_ = 0;
     int splitCols_ = 0;  // columns of the current line table, 0 if none
     LineTable lines_;
+    // Where cutting stands while the table is incomplete; null once done.
+    std::unique_ptr<Splitter> splitter_;
     int charSpacing_ = 16;
     int lineSpacing_ = 40;
     int rows_ = 0;

@@ -4,6 +4,7 @@
 #include <iconv.h>
 
 #include "core/text/byte_string.h"
+#include "core/text/counted_conversion.h"
 
 namespace quillon {
 
@@ -63,10 +64,25 @@ bool IsDoubleByteCharset(std::string_view charset) {
            charset == "BIG5" || charset == "BIG5-HKSCS";
 }
 
+// GB18030's four-byte form: lead, digit, lead, digit.
+bool IsGb18030FourByte(const char* p) {
+    auto in = [p](int k, unsigned lo, unsigned hi) {
+        const auto b = static_cast<unsigned char>(p[k]);
+        return b >= lo && b <= hi;
+    };
+    return in(0, 0x81, 0xFE) && in(1, 0x30, 0x39) && in(2, 0x81, 0xFE) && in(3, 0x30, 0x39);
+}
+
 }  // namespace
 
 std::string ConvertCharset(std::string_view input, const char* from, const char* to,
                            std::string_view replacement) {
+    size_t replaced = 0;
+    return ConvertCharsetCounted(input, from, to, replacement, replaced);
+}
+
+std::string ConvertCharsetCounted(std::string_view input, const char* from, const char* to,
+                                  std::string_view replacement, size_t& replaced) {
     std::string out;
     if (input.empty()) return out;
     iconv_t cd = iconv_open(to, from);
@@ -75,6 +91,7 @@ std::string ConvertCharset(std::string_view input, const char* from, const char*
     const bool fromUtf8 = std::string_view(from) == "UTF-8";
     const WideSource wide = WideSourceOf(from);
     const bool fromDoubleByte = IsDoubleByteCharset(from);
+    const bool fromGb18030 = std::string_view(from) == "GB18030";
     out.reserve(input.size() * 3 / 2 + 16);
     char buffer[4096];
     char* in = const_cast<char*>(input.data());
@@ -89,6 +106,7 @@ std::string ConvertCharset(std::string_view input, const char* from, const char*
         // Invalid or unmappable input (EILSEQ), or a sequence cut off by the
         // end of the text (EINVAL): one replacement, then skip it.
         out.append(replacement);
+        ++replaced;
         size_t skip = 1;
         if (error == EINVAL) {
             skip = inLeft;
@@ -99,6 +117,10 @@ std::string ConvertCharset(std::string_view input, const char* from, const char*
             // Skip a whole character only when it is well-formed (it is then
             // merely unmappable); a broken sequence loses just its first byte.
             if (len > 1 && len <= inLeft && IsValidUtf8(std::string_view(in, len))) skip = len;
+        } else if (fromGb18030 && inLeft >= 4 && IsGb18030FourByte(in)) {
+            // A four-byte character without a form in the target goes as a
+            // whole, or its digits would show as text.
+            skip = 4;
         } else if (fromDoubleByte && inLeft >= 2) {
             // A well-formed pair without a form in the target (a Big5
             // character GBK lacks) goes as a whole; otherwise its trail byte

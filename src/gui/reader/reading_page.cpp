@@ -3,12 +3,14 @@
 #include <algorithm>
 #include <ctime>
 
+#include <QActionGroup>
 #include <QApplication>
 #include <QComboBox>
 #include <QFontMetrics>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
@@ -44,6 +46,16 @@ constexpr int kExplainWidth = 150;
 // Long enough to outlast the gap between two resize events of a window
 // drag, short enough that the page settles as soon as the drag pauses.
 constexpr int kRelayoutDelayMs = 60;
+// Bytes of text cut into lines per slice while a book's line table is
+// completed between events: a few milliseconds, so keys and paints stay
+// prompt.
+constexpr size_t kSplitSliceBytes = 8u << 20;
+
+// The encodings the user can choose, in the order "编码" lists them.
+constexpr BookEncoding kChoosable[] = {BookEncoding::kAuto,    BookEncoding::kGbk,
+                                       BookEncoding::kGb18030, BookEncoding::kBig5,
+                                       BookEncoding::kUtf8,    BookEncoding::kUtf16Le,
+                                       BookEncoding::kUtf16Be};
 
 const QString kFullScreenCaption = FullScreenCaption();
 const QString kNormalCaption = NormalCaption();
@@ -92,6 +104,9 @@ ReadingPage::ReadingPage(QWidget* parent) : QWidget(parent) {
     relayoutTimer_.setSingleShot(true);
     relayoutTimer_.setInterval(kRelayoutDelayMs);
     connect(&relayoutTimer_, &QTimer::timeout, this, &ReadingPage::RelayoutNow);
+    splitTimer_.setObjectName(QStringLiteral("splitTimer"));
+    splitTimer_.setInterval(0);
+    connect(&splitTimer_, &QTimer::timeout, this, &ReadingPage::SplitSlice);
 
     qApp->installEventFilter(this);
     LayOutBottomBar();
@@ -123,6 +138,27 @@ void ReadingPage::BuildButtonBar() {
     pageNumberEdit_->setFont(UiFont(0));
     pageNumberEdit_->setFixedSize(44, kBarHeight);
     goButton_ = MakeButton(this, "goPageButton", QStringLiteral("翻页"));
+    // Wider than its caption alone: the style draws the menu's arrow inside.
+    encodingButton_ = MakeBarButton(this, "encodingButton", QStringLiteral("编码"), 26, 32, kBarHeight);
+    auto* menu = new QMenu(encodingButton_);
+    menu->setObjectName(QStringLiteral("encodingMenu"));
+    auto* group = new QActionGroup(menu);
+    for (BookEncoding e : kChoosable) {
+        QAction* action = menu->addAction(e == BookEncoding::kAuto ? QStringLiteral("自动")
+                                                                   : QString::fromLatin1(BookEncodingName(e)));
+        action->setCheckable(true);
+        group->addAction(action);
+        encodingActions_ << action;
+        connect(action, &QAction::triggered, this,
+                [this, e] { ApplyTextChoice({e, textChoice_.toSimplified}); });
+    }
+    menu->addSeparator();
+    simplifiedAction_ = menu->addAction(QStringLiteral("繁体转简体"));
+    simplifiedAction_->setCheckable(true);
+    connect(simplifiedAction_, &QAction::triggered, this,
+            [this](bool on) { ApplyTextChoice({textChoice_.encoding, on}); });
+    encodingButton_->setMenu(menu);
+    ShowTextChoice();
 
     // Speech comes with its own subsystem; until then it holds its place so
     // the bar does not move when it arrives.
@@ -131,7 +167,8 @@ void ReadingPage::BuildButtonBar() {
     bar_ = {settingsButton_,    scrollButton_,         fullScreenButton_, bookmarkCombo_,
             addBookmarkButton_, deleteBookmarkButton_, speechButton_,     pageTextButton_,
             autoTurnButton_,    findButton_,           firstButton_,      lastButton_,
-            prevButton_,        nextButton_,           pageNumberEdit_,   goButton_};
+            prevButton_,        nextButton_,           pageNumberEdit_,   goButton_,
+            encodingButton_};
     LayOutButtonBar();
 
     connect(settingsButton_, &QPushButton::clicked, this, &ReadingPage::OpenSettingsDialog);
@@ -200,7 +237,43 @@ void ReadingPage::SetText(std::string bytes) {
     DrawPage();
 }
 
-void ReadingPage::SetBookName(std::string gbkName) { bookName_ = std::move(gbkName); }
+void ReadingPage::SetBookName(std::string gbkName) {
+    bookName_ = std::move(gbkName);
+    textChoice_ = LoadBookTextChoice(bookName_);
+    ShowTextChoice();
+}
+
+void ReadingPage::ShowTextChoice() {
+    const auto* at = std::find(std::begin(kChoosable), std::end(kChoosable), textChoice_.encoding);
+    encodingActions_[at == std::end(kChoosable) ? 0 : static_cast<int>(at - kChoosable)]->setChecked(true);
+    simplifiedAction_->setChecked(textChoice_.toSimplified);
+}
+
+void ReadingPage::ApplyTextChoice(const BookTextChoice& choice) {
+    if (choice == textChoice_ || bookPath_.empty()) {
+        ShowTextChoice();
+        return;
+    }
+    std::string text;
+    if (!ReadBookForReading(bookPath_, choice, text).ok) {
+        ShowTextChoice();
+        return;
+    }
+    textChoice_ = choice;
+    SaveBookTextChoice(bookName_, textChoice_);
+    ShowTextChoice();
+    // Offsets of one reading do not carry over to another encoding, but
+    // the share of the book read does; a reading of the same length (GBK
+    // against GB18030, say) keeps the very byte.
+    const int64_t oldLength = model_.textLength();
+    const int64_t oldTop = model_.topOffset();
+    const auto newLength = static_cast<int64_t>(text.size());
+    const int64_t top = oldLength == newLength || oldLength == 0 ? oldTop : oldTop * newLength / oldLength;
+    SetText(std::move(text));
+    UpdateGeometry();
+    model_.GoToOffset(top);
+    AfterLayout();
+}
 
 void ReadingPage::LoadBookmarks() {
     bookmarks_.Load(bookName_);
@@ -252,6 +325,14 @@ void ReadingPage::AfterLayout() {
     statusLine_->setText(FromGbk(model_.statusText()));
     SetWordMode(false);
     DrawPage();
+    if (!model_.splitComplete()) splitTimer_.start();
+}
+
+void ReadingPage::SplitSlice() {
+    if (!model_.ContinueSplit(kSplitSliceBytes)) return;
+    splitTimer_.stop();
+    model_.RefreshStatus();
+    statusLine_->setText(FromGbk(model_.statusText()));
 }
 
 // ---- Bottom bar ----

@@ -7,12 +7,14 @@
 #include <QTimer>
 #include <QWidget>
 
+#include "core/reader/book_text_choice.h"
 #include "core/reader/bookmarks.h"
 #include "core/reader/display_settings.h"
 #include "core/reader/paging_model.h"
 #include "gui/reader/page_picture.h"
 #include "gui/reader/page_renderer.h"
 
+class QAction;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -36,7 +38,11 @@ public:
 
     // ---- Host side ----
     void SetText(std::string bytes);
+    // Also takes the book's remembered encoding choice, which the host has
+    // read the text with.
     void SetBookName(std::string gbkName);
+    // The file the text came from, for reopening it in another encoding.
+    void SetBookPath(std::string utf8Path) { bookPath_ = std::move(utf8Path); }
     void LoadBookmarks();
     void UpdateGeometry();
     // Moves the status line, re-derives the full-screen caption and schedules
@@ -67,6 +73,9 @@ public:
     void ShowPageText();
     void OpenAutoTurnDialog();
     void ToggleFullScreen();
+    // Reads the book again as `choice` says, remembers the choice for the
+    // book and shows the same place of it.
+    void ApplyTextChoice(const BookTextChoice& choice);
 
     // New display settings: picks a picture, re-splits keeping the reading
     // position, redraws.
@@ -103,6 +112,7 @@ public:
     const RenderStyle& style() const { return style_; }
     const Bookmarks& bookmarks() const { return bookmarks_; }
     const std::string& bookName() const { return bookName_; }
+    const BookTextChoice& textChoice() const { return textChoice_; }
     int autoTurnSeconds() const { return autoTurnSeconds_; }
     const QTimer& autoTurnTimer() const { return autoTurnTimer_; }
     int pictureCursor() const { return pictureCursor_; }
@@ -132,6 +142,9 @@ private:
     QRect BandOnScreen() const;
     void ReadTagFile();
     void AfterLayout();
+    // Cuts the rest of a book's lines between events, a slice at a time.
+    void SplitSlice();
+    void ShowTextChoice();
     void LayOutBottomBar();
     void SetWordMode(bool on);
     void UpdateFullScreenCaption();
@@ -148,6 +161,9 @@ private:
     int pictureCursor_ = -1;
     Bookmarks bookmarks_;
     std::string bookName_;
+    std::string bookPath_;
+    BookTextChoice textChoice_;
+    QTimer splitTimer_;
     int autoTurnSeconds_ = 0;
     QTimer autoTurnTimer_;
     QTimer relayoutTimer_;
@@ -187,6 +203,10 @@ private:
     QPushButton* prevButton_ = nullptr;
     QPushButton* nextButton_ = nullptr;
     QLineEdit* pageNumberEdit_ = nullptr;
+    // "编码": one checkable action per encoding, then "繁体转简体".
+    QPushButton* encodingButton_ = nullptr;
+    QList<QAction*> encodingActions_;
+    QAction* simplifiedAction_ = nullptr;
     QPushButton* goButton_ = nullptr;
     QLabel* statusLine_ = nullptr;
     QLabel* wordPanel_ = nullptr;

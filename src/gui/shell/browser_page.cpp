@@ -5,8 +5,8 @@
 #include <QUrl>
 #include <QWebEngineView>
 
-#include "core/library/book_text.h"
 #include "core/platform/program_folder.h"
+#include "core/reader/book_text_choice.h"
 #include "core/text/gbk_literal.h"
 #include "gui/app/qt_messenger.h"
 #include "gui/app/text_convert.h"
@@ -88,9 +88,13 @@ int BrowserPage::OpenBook(const QString& spec) {
     }
 
     std::string text;
-    if (!ReadBookText(ToUtf8(path), text)) {
+    const BookReadResult read = ReadBookForReading(ToUtf8(path), LoadBookTextChoice(ToGbk(name)), text);
+    if (!read.ok) {
         QtMessenger(this).Inform(Gbk("打开文件失败，指定名字的小说未找到。"), MessageKind::Warning);
         return 1;
+    }
+    if (read.truncated) {
+        QtMessenger(this).Inform(Gbk("这本书超过2GB，只打开了它的前2GB。"), MessageKind::Warning);
     }
 
     SetTitle(name + QStringLiteral("_阅读"));

@@ -32,9 +32,10 @@ void RegisterReadingPanel() {
         binding.adHeight = page->adHeight();
         binding.topUrl = FromGbk(page->topUrl());
         QPointer<ReadingPage> guard = page;
-        binding.load = [guard](std::string text, const std::string& /*path*/, const std::string& name) {
+        binding.load = [guard](std::string text, const std::string& path, const std::string& name) {
             if (!guard) return;
             guard->SetText(std::move(text));
+            guard->SetBookPath(path);
             guard->SetBookName(name);
             guard->LoadBookmarks();
             guard->UpdateGeometry();

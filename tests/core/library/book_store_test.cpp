@@ -114,6 +114,26 @@ TEST_F(BookStoreTest, AddsFormattedAndRecreatesTheBookFolder) {
     EXPECT_EQ(Content(source), "first\r\n\r\n   second\n");
 }
 
+TEST_F(BookStoreTest, BooksInOtherEncodingsAreStoredAsGbk) {
+    // UTF-8 with a full-width indent and an emoji GBK cannot hold.
+    const std::string utf8 = "\xE3\x80\x80\xE4\xBD\xA0\xF0\x9F\x98\x80\r\n";
+    std::string source = Source(utf8);
+    EXPECT_TRUE(BookStore::AddBook(source, "plain", false, messenger_));
+    EXPECT_EQ(Content(home_ + "book/plain.txt"), Gbk("　你?\r\n"));
+    ASSERT_EQ(messenger_.entries.size(), 1u);
+    EXPECT_NE(messenger_.entries[0].text.find('1'), std::string::npos);
+    // Formatted, the indent is the formatter's own, as for a GBK book.
+    EXPECT_TRUE(BookStore::AddBook(source, "formatted", true, messenger_));
+    EXPECT_EQ(Content(home_ + "book/formatted.txt"), Gbk("    你?\r\n"));
+    EXPECT_EQ(Content(source), utf8);
+
+    // The setting that keeps added books byte for byte.
+    std::filesystem::create_directories(home_ + "data");
+    ASSERT_TRUE(WriteWholeFile(home_ + "data/book_encoding.txt", "convert_added_books=0\n"));
+    EXPECT_TRUE(BookStore::AddBook(source, "kept", false, messenger_));
+    EXPECT_EQ(Content(home_ + "book/kept.txt"), utf8);
+}
+
 TEST_F(BookStoreTest, AddingABookOntoItselfKeepsIt) {
     std::string path = home_ + "book/itself.txt";
     ASSERT_TRUE(WriteWholeFile(path, "body"));

@@ -49,6 +49,46 @@ INSTANTIATE_TEST_SUITE_P(
                       TextCase{"UTF-32 LE", "\xFF\xFE\0\0"s + "\x60\x4F\0\0"s, "\xC4\xE3"},
                       TextCase{"empty file", "", ""}));
 
+// Same-length cleaning: each bad byte becomes one '?', the next character
+// stays whole, and lone CRs break lines.
+struct CleanCase {
+    const char* what;
+    std::string in;
+    std::string out;
+};
+
+TEST(CleanGbkText, KeepsLengthAndDamageLocal) {
+    const std::string ni = "\xC4\xE3";  // 你
+    const std::string long_ = std::string(40, 'a') + ni + ni + ni + ni + ni + ni + ni + ni;
+    const CleanCase cases[] = {
+        {"0xFF and 0x80 start no character", "\xFF" + ni + "\x80" + ni, "?" + ni + "?" + ni},
+        {"a lead before a line end", ni + "\xB0\r\n" + ni, ni + "?\r\n" + ni},
+        {"a lead before a byte that is no trail", "\xB0" "1" + ni, "?1" + ni},
+        {"a lead ending the text", ni + "\xB0", ni + "?"},
+        {"a low trail is a trail", "\x81\x40" + ni, "\x81\x40" + ni},
+        {"lone CRs break lines, CR LF stays", "a\rb\r\nc\r", "a\nb\r\nc\n"},
+        {"ends at its first NUL", ni + "\0" "abc"s, ni},
+        // Long enough for the sixteen-byte steps, with damage behind them.
+        {"after whole blocks", long_ + "\xFF" + long_ + "\r" + long_, long_ + "?" + long_ + "\n" + long_},
+    };
+    for (const CleanCase& c : cases) {
+        std::string text = c.in;
+        CleanGbkText(text);
+        EXPECT_EQ(text, c.out) << c.what;
+    }
+}
+
+TEST(DetectBookEncoding, LooksAtTheSampleOnly) {
+    // Bad bytes beyond the sample cannot tip a UTF-8 book over.
+    std::string book;
+    while (book.size() < kDetectSampleBytes) book += kUtf8 + "\r\n";
+    EXPECT_EQ(DetectBookEncoding(book + std::string(kDetectSampleBytes, '\xFF')), BookEncoding::kUtf8);
+    // A few bad bytes inside it do not either.
+    book[100] = '\xFF';
+    book[1000] = '\xFE';
+    EXPECT_EQ(DetectBookEncoding(book), BookEncoding::kUtf8);
+}
+
 class BookTextFile : public test::TempHome {};
 
 TEST_F(BookTextFile, ReadsWithoutChangingTheFile) {
@@ -64,6 +104,21 @@ TEST_F(BookTextFile, ReadsWithoutChangingTheFile) {
 
     EXPECT_FALSE(ReadBookText(home_ + "book/missing.txt", text));
     EXPECT_TRUE(text.empty());
+    EXPECT_FALSE(ReadBookText(home_ + "book", text));
+}
+
+TEST_F(BookTextFile, ReadsOnlyUpToTheLimit) {
+    std::string path = home_ + "book/long.txt";
+    ASSERT_TRUE(WriteWholeFile(path, kGbk + kGbk + kGbk));
+    std::string text;
+    BookReadResult read = ReadBookText(path, text, BookEncoding::kAuto, 5);
+    EXPECT_TRUE(read.ok);
+    EXPECT_TRUE(read.truncated);
+    // The fifth byte is a lead whose trail was not read.
+    EXPECT_EQ(text, kGbk + "?");
+    read = ReadBookText(path, text, BookEncoding::kAuto, 12);
+    EXPECT_FALSE(read.truncated);
+    EXPECT_EQ(text, kGbk + kGbk + kGbk);
 }
 
 }  // namespace

@@ -451,5 +451,50 @@ TEST(PagingModel, PageTurnsAllocateNothingOnceWarm) {
     EXPECT_GT(model.topLine(), 0);
 }
 
+TEST(PagingModel, HugeBookShowsItsFirstPageBeforeTheWholeSplit) {
+    // Over the size that is split whole at once, with lines of every length
+    // and pairs straddling the column limit.
+    std::string text;
+    const std::string pair = Gbk("你");
+    for (int k = 0; text.size() < (5u << 20); ++k) {
+        text.append(static_cast<size_t>(k % 97), 'a');
+        for (int j = k % 13; j > 0; --j) text += pair;
+        text += k % 5 ? "\r\n" : "\n\n";
+    }
+    const Lines reference = ReferenceSplit(text, 40);
+    auto cutSoFar = [](const PagingModel& m) {
+        Lines lines;
+        for (const DisplayLine& l : m.lineTable()) lines.push_back({l.start, l.end});
+        return lines;
+    };
+    auto isPrefix = [&](const Lines& part) {
+        return part.size() <= reference.size() && std::equal(part.begin(), part.end(), reference.begin());
+    };
+
+    PagingModel model;
+    Open(model, text, 40, 20);
+    EXPECT_FALSE(model.splitComplete());
+    EXPECT_LT(model.lineCount(), static_cast<int32_t>(reference.size()) / 10);
+    EXPECT_EQ(model.pageLine(0), text.substr(static_cast<size_t>(reference[0].first),
+                                              static_cast<size_t>(reference[0].second - reference[0].first)));
+    EXPECT_NE(model.statusText().find(Gbk("…页 …行")), std::string::npos);
+
+    // Pages, offsets and find results past the lines cut so far cut as far
+    // as they need, and agree with the whole split.
+    model.GoToPage(2000);
+    EXPECT_EQ(model.topLine(), 1999 * 20);
+    EXPECT_TRUE(isPrefix(cutSoFar(model)));
+    const int32_t far = reference[reference.size() / 2].first;
+    ASSERT_TRUE(model.GoToOffsetAndSelect(far));
+    EXPECT_EQ(model.topOffset(), reference[reference.size() / 2 / 20 * 20].first);
+    EXPECT_FALSE(model.splitComplete());
+
+    model.LastPage();
+    EXPECT_TRUE(model.splitComplete());
+    EXPECT_EQ(cutSoFar(model), reference);
+    EXPECT_EQ(model.topLine(), static_cast<int32_t>((reference.size() - 1) / 20 * 20));
+    EXPECT_EQ(model.statusText().find(Gbk("…")), std::string::npos);
+}
+
 }  // namespace
 }  // namespace quillon
