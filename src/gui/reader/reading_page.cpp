@@ -568,7 +568,7 @@ void ReadingPage::wheelEvent(QWheelEvent* event) {
     event->accept();
 }
 
-bool ReadingPage::HandleKey(QKeyEvent* key) {
+bool ReadingPage::HandleKey(QKeyEvent* key, const QObject* target) {
     const Qt::KeyboardModifiers mods = key->modifiers() & ~Qt::KeypadModifier;
     if (key->matches(QKeySequence::Copy)) {
         // Without a selection on the page, the focused field copies its own.
@@ -580,9 +580,10 @@ bool ReadingPage::HandleKey(QKeyEvent* key) {
         OpenFindDialog();
         return true;
     }
+    // Up and Down in the bookmark list choose a bookmark, as they always did.
+    const bool inList = target == bookmarkCombo_;
     // The keys below are the page's own: the page-number field would
-    // otherwise take a space or move its caret, and the bookmark list would
-    // jump to another bookmark on Up and Down.
+    // otherwise take a space or move its caret.
     switch (key->key()) {
     case Qt::Key_Space:
         if (mods == Qt::ShiftModifier)
@@ -597,9 +598,11 @@ bool ReadingPage::HandleKey(QKeyEvent* key) {
         LastPageCommand();
         return true;
     case Qt::Key_Up:
+        if (inList) return false;
         ScrollLinesCommand(-1);
         return true;
     case Qt::Key_Down:
+        if (inList) return false;
         ScrollLinesCommand(1);
         return true;
     case Qt::Key_F11:
@@ -649,7 +652,7 @@ bool ReadingPage::eventFilter(QObject* watched, QEvent* event) {
         seenKey_.key == key->key())
         return false;
     seenKey_ = {event, key->timestamp(), key->key()};
-    return HandleKey(key);
+    return HandleKey(key, watched);
 }
 
 void ReadingPage::mousePressEvent(QMouseEvent* event) {

@@ -151,7 +151,7 @@ private:
     void ApplyStyle();
     void ClickText(int x, int y);
     void RefreshBookmarkList(int select);
-    bool HandleKey(QKeyEvent* key);
+    bool HandleKey(QKeyEvent* key, const QObject* target);
     void RestorePosition();
     void ScrollLinesCommand(int delta);
     bool IsFullScreenCaption() const;
