@@ -11,7 +11,7 @@ PACKAGES=(
   libopencc-dev opencc libespeak-ng-dev espeak-ng espeak-ng-data
   libgtest-dev libgmock-dev libcpp-httplib-dev libbenchmark-dev
   fonts-arphic-uming fontconfig
-  xvfb xauth
+  xvfb xauth openbox
   librsvg2-bin desktop-file-utils appstream lintian dpkg-dev
   epubcheck
 )

@@ -3,6 +3,7 @@
 #include <espeak-ng/speak_lib.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <mutex>
 
@@ -94,6 +95,18 @@ std::vector<std::string> ListVoiceIds() {
     for (int i = 0; voices && voices[i]; ++i)
         if (voices[i]->identifier) ids.emplace_back(voices[i]->identifier);
     return ids;
+}
+
+int PreferredEnglishVoice(const std::vector<std::string>& ids) {
+    auto lastPart = [](const std::string& id) {
+        std::string name = id.substr(id.rfind('/') + 1);
+        for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        return name;
+    };
+    for (const char* wanted : {"en-us", "en"})
+        for (size_t i = 0; i < ids.size(); ++i)
+            if (lastPart(ids[i]) == wanted) return static_cast<int>(i);
+    return -1;
 }
 
 int WordsPerMinute(int rate) {

@@ -24,6 +24,12 @@ int SpeechSampleRate();
 // Identifiers of the installed voices in the engine's order ("sit/cmn").
 std::vector<std::string> ListVoiceIds();
 
+// The voice to offer when none was ever chosen: English text is what the
+// chosen voice reads, so American English ("en-us"), else English ("en"),
+// matched on the identifier's last part without regard to case. -1 when
+// neither is installed.
+int PreferredEnglishVoice(const std::vector<std::string>& ids);
+
 // The voice used when none is chosen or the chosen one is gone, and for
 // every text that does not start with an English letter.
 inline constexpr const char* kChineseVoiceId = "sit/cmn";

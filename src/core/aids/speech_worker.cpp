@@ -75,7 +75,10 @@ void SpeechWorker::Run() {
         const SpeakResult result = SpeakText(config_.voiceId, config_.rate, spoken, &cancel_, onWord);
         // Without a working engine the run would race through the book in
         // silence; it ends instead.
-        if (result == SpeakResult::Failed) break;
+        if (result == SpeakResult::Failed) {
+            failed_ = true;
+            break;
+        }
         if (!running_) break;
 
         if (pos.row >= page.rows()) {

@@ -43,6 +43,9 @@ public:
     // The next page after PageFinished; reading resumes at row 0, column 0.
     void ContinueWith(SpeechPage page);
     bool running() const { return running_.load(); }
+    // The engine could not speak (no sound output, no voice): the run ended
+    // without reading.
+    bool failed() const { return failed_.load(); }
     void Join();
 
 private:
@@ -52,6 +55,7 @@ private:
     SpeechObserver& observer_;
     std::atomic<bool> running_{false};
     std::atomic<bool> cancel_{false};
+    std::atomic<bool> failed_{false};
     std::mutex mutex_;
     std::condition_variable wake_;
     std::optional<SpeechPage> page_;

@@ -266,6 +266,7 @@ void PagingModel::SetText(std::string bytes) {
     cols_ = 0;
     topLine_ = 0;
     topOffset_ = 0;
+    anchorOffset_ = 0;
     firstLineStart_ = -1;
     firstLineEnd_ = 0;
     pageNumberText_ = "0";
@@ -413,10 +414,17 @@ bool PagingModel::LayoutPage() {
     if (lineCount == 0) return false;
 
     const int32_t pages = totalPages();
-    int64_t page = (static_cast<int64_t>(topLine_) + rows_ - 1) / rows_;
-    if (page > pages - 1) page = pages - 1;
-    if (page < 0) page = 0;
-    topLine_ = static_cast<int32_t>(page * rows_);
+    int64_t page = 0;
+    if (topLine_ % rows_ != 0 && topLine_ > 0 && topLine_ < lineCount) {
+        // A top line kept over a re-split (or moved line by line) stays where
+        // it is; the page number is that of the page it falls in.
+        page = topLine_ / rows_;
+    } else {
+        page = (static_cast<int64_t>(topLine_) + rows_ - 1) / rows_;
+        if (page > pages - 1) page = pages - 1;
+        if (page < 0) page = 0;
+        topLine_ = static_cast<int32_t>(page * rows_);
+    }
 
     spokenFrom = 0;
     spokenTo = 0;
@@ -436,6 +444,7 @@ bool PagingModel::LayoutPage() {
         }
     }
     topOffset_ = lines_[topLine_].start;
+    anchorOffset_ = topOffset_;
 
     FormatStatus(page);
     char buffer[32];
@@ -526,16 +535,43 @@ void PagingModel::SetTopLine(int64_t line) {
 }
 
 void PagingModel::Relayout(int width, int height) {
-    const int32_t keep = topOffset_;
+    // The byte the reader turned to, not the start of the line that holds
+    // it now: re-wrapping a paragraph moves line starts, and following them
+    // would creep back a line at every toggle between two sizes.
+    const int32_t keep = anchorOffset_;
     UpdateGeometry(width, height);
+    ShowOffsetAtTop(keep);
+}
+
+bool PagingModel::ShowOffsetAtTop(int64_t offset) {
+    if (rows_ <= 0) return false;
+    // A book still being split in the background is cut up to the offset
+    // first, so a remembered place far into it is found, not taken as lost.
+    EnsureOffset(offset);
+    if (lines_.empty()) return false;
+    int32_t index = lines_.FindContaining(offset);
+    // An LF belongs to no line; the line it ends stands for it.
+    if (index < 0 && offset < textLength()) index = lines_.FindContainingInclusive(offset);
+    SetTopLine(std::max(index, 0));
+    LayoutPage();
+    if (index >= 0) anchorOffset_ = static_cast<int32_t>(offset);
+    return true;
+}
+
+void PagingModel::ScrollLines(int64_t delta) {
     if (lines_.empty() || rows_ <= 0) return;
-    int32_t index = lines_.FindContaining(keep);
-    if (index < 0) index = 0;
-    SetTopLine(static_cast<int64_t>(index / rows_) * rows_);
+    SetTopLine(std::clamp<int64_t>(static_cast<int64_t>(topLine_) + delta, 0, lines_.size() - 1));
     LayoutPage();
 }
 
 void PagingModel::NextPage() {
+    // From a top line off the page grid, a step past the end would be
+    // rounded back to the last page's start, which lies before what is
+    // shown: the last lines stay where they are instead.
+    if (topLine_ % std::max(rows_, 1) != 0 && static_cast<int64_t>(topLine_) + rows_ >= lines_.size()) {
+        LayoutPage();
+        return;
+    }
     SetTopLine(static_cast<int64_t>(topLine_) + rows_);
     LayoutPage();
 }

@@ -170,9 +170,19 @@ public:
     // false then.
     bool LayoutPage();
 
-    // After a resize or new settings: the page shown is the one that now
-    // holds the byte that was at the top.
+    // After a resize or new settings: the line that now holds the byte that
+    // was at the top becomes the top line. Rounding down to a page boundary
+    // instead would move the reader back by up to a page at every resize or
+    // full-screen toggle.
     void Relayout(int width, int height);
+
+    // Makes the line holding `offset` (start <= offset < end) the top line;
+    // the first page when no line holds it (an offset past the end of a book
+    // edited since). False, changing nothing, while there are no lines.
+    bool ShowOffsetAtTop(int64_t offset);
+
+    // Moves the top line by `delta` lines, staying within the text.
+    void ScrollLines(int64_t delta);
 
     void NextPage();
     void PrevPage();
@@ -217,6 +227,10 @@ public:
     int lineSpacing() const { return lineSpacing_; }
     int32_t topLine() const { return topLine_; }
     int32_t topOffset() const { return topOffset_; }
+    // The byte that belongs on the first row: the top line's start after a
+    // page turn or jump, kept unchanged through re-splits. This is the
+    // reading position worth remembering.
+    int32_t anchorOffset() const { return anchorOffset_; }
     int32_t firstLineStart() const { return firstLineStart_; }
     int32_t firstLineEnd() const { return firstLineEnd_; }
     // Counts of the lines cut so far: final once splitComplete().
@@ -261,6 +275,7 @@ private:
     int cols_ = 0;
     int32_t topLine_ = 0;
     int32_t topOffset_ = 0;
+    int32_t anchorOffset_ = 0;
     int32_t firstLineStart_ = -1;
     int32_t firstLineEnd_ = 0;
     std::string statusText_;

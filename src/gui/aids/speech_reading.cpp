@@ -2,7 +2,9 @@
 
 #include <QPushButton>
 
+#include "core/text/gbk_literal.h"
 #include "gui/aids/speech_settings_dialog.h"
+#include "gui/app/qt_messenger.h"
 #include "gui/reader/modal_seam.h"
 #include "gui/reader/reading_page.h"
 
@@ -156,6 +158,7 @@ void SpeechReading::OnPageFinished(int run) {
 
 void SpeechReading::OnFinished(int run) {
     if (run != run_) return;
+    const bool failed = worker_ && worker_->failed();
     worker_.reset();
     bridge_.reset();
     stopping_ = false;
@@ -170,6 +173,9 @@ void SpeechReading::OnFinished(int run) {
         button_->setText(kIdleCaption);
         button_->setEnabled(true);
     }
+    // Otherwise the button would flip back at once with no word of why.
+    if (failed && page_)
+        QtMessenger(page_.data()).Inform(Gbk("无法播放声音：没有可用的音频输出"), MessageKind::Warning);
     Q_EMIT finished();
 }
 

@@ -1,5 +1,7 @@
 #include "gui/aids/speech_settings_dialog.h"
 
+#include <algorithm>
+
 #include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QLabel>
@@ -11,6 +13,7 @@
 
 #include "core/aids/speech_engine.h"
 #include "core/config/tag_file.h"
+#include "core/platform/file_io.h"
 #include "core/platform/program_folder.h"
 #include "core/reader/display_settings.h"
 #include "core/reader/paging_model.h"
@@ -63,8 +66,11 @@ SpeechSettingsDialog::SpeechSettingsDialog(QWidget* parent) : QDialog(parent) {
 
     voices_ = new QListWidget(this);
     voices_->setObjectName(QStringLiteral("speechVoiceList"));
-    for (const std::string& id : ListVoiceIds()) voices_->addItem(FromGbk(id));
-    int selected = 0;
+    const std::vector<std::string> ids = ListVoiceIds();
+    for (const std::string& id : ids) voices_->addItem(FromGbk(id));
+    // A first run (no settings file) would otherwise offer the engine's
+    // first voice, Afrikaans, to read English with.
+    int selected = FileExists(TtsConfigPath()) ? 0 : std::max(0, PreferredEnglishVoice(ids));
     for (int i = 0; i < voices_->count(); ++i)
         if (ToGbk(voices_->item(i)->text()) == config_.voiceId) selected = i;
     if (voices_->count() > 0) {
@@ -128,8 +134,23 @@ void SpeechSettingsDialog::SelectVoice(int row) {
     SpeakTest();
 }
 
+SpeechSettingsDialog::~SpeechSettingsDialog() { StopTest(); }
+
+void SpeechSettingsDialog::StopTest() {
+    testCancel_ = true;
+    if (testThread_.joinable()) testThread_.join();
+    testCancel_ = false;
+}
+
 void SpeechSettingsDialog::SpeakTest() {
-    SpeakText(config_.voiceId, ParseLeadingInt(ToUtf8(rateEdit_->text())), ToGbk(testText_->text()));
+    // Spoken on a thread of its own: speaking takes a second or more, and
+    // the list must stay usable meanwhile. A new choice cuts the old one off.
+    StopTest();
+    testThread_ = std::thread([this, voice = config_.voiceId,
+                               rate = ParseLeadingInt(ToUtf8(rateEdit_->text())),
+                               text = ToGbk(testText_->text())] {
+        SpeakText(voice, rate, text, &testCancel_);
+    });
 }
 
 void SpeechSettingsDialog::RunChineseTest() {
@@ -143,6 +164,7 @@ void SpeechSettingsDialog::RunChineseTest() {
 }
 
 void SpeechSettingsDialog::accept() {
+    StopTest();
     config_.rate = ParseLeadingInt(ToUtf8(rateEdit_->text()));
     if (config_.rate < -10 || config_.rate > 10) config_.rate = 10;
     // An unwritable file still leaves the settings in use for this run.

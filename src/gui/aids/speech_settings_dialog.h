@@ -1,5 +1,8 @@
 #pragma once
 
+#include <atomic>
+#include <thread>
+
 #include <QDialog>
 
 #include "core/aids/speech_config.h"
@@ -20,6 +23,7 @@ class SpeechSettingsDialog final : public QDialog {
     Q_OBJECT
 public:
     explicit SpeechSettingsDialog(QWidget* parent = nullptr);
+    ~SpeechSettingsDialog() override;
 
     // The settings as shown, or as saved once OK was pressed.
     const TtsConfig& config() const { return config_; }
@@ -42,6 +46,8 @@ private:
     void ChooseColour(ColourRow& row, const QString& caption);
     static void PaintSwatch(const ColourRow& row);
     void SelectVoice(int row);
+    // Cuts off a test still being spoken and waits for its thread.
+    void StopTest();
 
     TtsConfig config_;
     ColourRow textRow_;
@@ -50,6 +56,8 @@ private:
     QPlainTextEdit* readme_ = nullptr;
     QListWidget* voices_ = nullptr;
     QLineEdit* testText_ = nullptr;
+    std::atomic<bool> testCancel_{false};
+    std::thread testThread_;
 };
 
 }  // namespace quillon

@@ -5,12 +5,79 @@
 #include <QMenuBar>
 #include <QScreen>
 #include <QTimer>
+#include <QWindow>
 
 #include "core/config/window_config.h"
 #include "core/platform/program_folder.h"
 #include "gui/app/about_dialog.h"
 
 namespace quillon {
+
+namespace {
+
+// A window manager may take a while after the window is shown to put its
+// frame around it, and only then does the frame's size become known. A
+// correction made before (at the first turn of the event loop, say) finds
+// no frame and leaves the window larger by its frame on every start. This
+// watches the window until the frame is there, sets the inner size so that
+// the outer rectangle is the stored one, and goes. Without a window manager
+// no frame ever comes and the window simply keeps the stored size.
+class FramePlacer final : public QObject {
+public:
+    static constexpr int kGiveUpMs = 5000;
+
+    FramePlacer(QWidget* window, const QRect& outer) : QObject(window), window_(window), outer_(outer) {
+        window->installEventFilter(this);
+        QTimer::singleShot(kGiveUpMs, this, [this] { deleteLater(); });
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        switch (event->type()) {
+        case QEvent::Show:
+        case QEvent::Move:
+        case QEvent::Resize:
+        case QEvent::Expose:
+        case QEvent::WindowStateChange:
+            // After the event has been handled, once per burst.
+            if (!pending_) {
+                pending_ = true;
+                QTimer::singleShot(0, this, [this] {
+                    pending_ = false;
+                    Place();
+                });
+            }
+            break;
+        default:
+            break;
+        }
+        return false;
+    }
+
+private:
+    void Place() {
+        QWindow* handle = window_->windowHandle();
+        if (done_ || !handle || !window_->isVisible()) return;
+        // Full screen or maximised: the stored rectangle is not what shows.
+        if (window_->windowState() & (Qt::WindowFullScreen | Qt::WindowMaximized)) return;
+        const QMargins frame = handle->frameMargins();
+        if (frame.isNull()) return;
+        done_ = true;
+        window_->removeEventFilter(this);
+        window_->resize(std::max(1, outer_.width() - frame.left() - frame.right()),
+                        std::max(1, outer_.height() - frame.top() - frame.bottom()));
+        // A top-level's position is that of its frame.
+        window_->move(outer_.topLeft());
+        deleteLater();
+    }
+
+    QWidget* window_;
+    QRect outer_;
+    bool pending_ = false;
+    bool done_ = false;
+};
+
+}  // namespace
 
 void RestoreWindowPlacement(QWidget* window) {
     const WindowConfig& c = ProgramWindowConfig();
@@ -31,13 +98,7 @@ void RestoreWindowPlacement(QWidget* window) {
     window->resize(int(w), int(h));
     window->move(topLeft);
     // The record holds the outer rectangle, but resize() sets the inner one.
-    // Once the window manager has framed the window, take the frame off so
-    // the window does not grow by its border on every run.
-    QTimer::singleShot(0, window, [window, w = int(w), h = int(h)] {
-        QSize frame = window->frameGeometry().size() - window->size();
-        if (frame.width() > 0 || frame.height() > 0)
-            window->resize(std::max(1, w - frame.width()), std::max(1, h - frame.height()));
-    });
+    new FramePlacer(window, QRect(topLeft, QSize(int(w), int(h))));
 }
 
 void SaveWindowPlacement(const QWidget* window) {

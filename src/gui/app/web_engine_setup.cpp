@@ -5,9 +5,12 @@
 #include <QCoreApplication>
 #include <QtGlobal>
 
+#include "gui/app/ui_fonts.h"
+
 namespace quillon {
 
 void PrepareWebEngine() {
+    InstallSongFontAliases();
     if (geteuid() == 0) qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
 }

@@ -311,7 +311,10 @@ void BookshelfPage::ApplyEngine(int index) {
     QByteArray name = engines_->itemData(index).toByteArray();
     std::vector<std::string> fields = entries_.Find(std::string_view(name.constData(), static_cast<size_t>(name.size())));
     if (fields.size() <= 3) return;
-    searchBox_->setText(FromGbk(fields[2]));
+    // The entry's hint is shown, never taken as typed text: a query typed
+    // after it would otherwise be glued to it.
+    searchBox_->clear();
+    searchBox_->setPlaceholderText(FromGbk(fields[2]));
     if (SearchKindOf(fields[0]) == SearchKind::Unchanged)
         emit openUrlRequested(FromGbk(fields[1]));
 }

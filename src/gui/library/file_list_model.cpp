@@ -2,6 +2,8 @@
 
 #include <QColor>
 #include <QFont>
+#include <QFontMetrics>
+#include <QSize>
 
 #include "core/text/gbk_literal.h"
 #include "gui/app/text_convert.h"
@@ -10,6 +12,8 @@
 namespace quillon {
 
 namespace {
+
+constexpr int kRowPadding = 6;
 
 QString Latin(const std::string& ascii) { return QString::fromLatin1(ascii.data(), static_cast<qsizetype>(ascii.size())); }
 
@@ -100,6 +104,10 @@ QVariant FileListModel::data(const QModelIndex& index, int role) const {
     case Qt::FontRole:
         // The action column reads as a link: one click on it opens the row.
         return index.column() == ShelfRow::Action ? UiFont(1) : UiFont(0);
+    case Qt::SizeHintRole:
+        // A row exactly as tall as the font clips what hangs below the
+        // baseline: underscores of file names vanished.
+        return QSize(-1, QFontMetrics(UiFont(0)).height() + kRowPadding);
     case Qt::ForegroundRole:
         if (index.column() == ShelfRow::Action) return QColor(0x00, 0x33, 0xCC);
         if (row->isFolder && index.column() == ShelfRow::Name) return QColor(0x80, 0x50, 0x00);

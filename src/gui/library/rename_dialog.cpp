@@ -7,6 +7,7 @@
 #include <QVBoxLayout>
 
 #include "core/library/book_store.h"
+#include "core/reader/reading_resume.h"
 #include "gui/app/qt_messenger.h"
 #include "gui/app/text_convert.h"
 
@@ -46,7 +47,11 @@ RenameDialog::RenameDialog(const std::string& name, QWidget* parent) : QDialog(p
 
 void RenameDialog::Rename() {
     QtMessenger messenger(this);
-    if (BookStore::RenameBook(oldName_, ToGbk(newName_->text()), messenger)) accept();
+    const std::string newName = ToGbk(newName_->text());
+    if (!BookStore::RenameBook(oldName_, newName, messenger)) return;
+    // Bookmarks and the reading position are filed under the book's name.
+    CarryBookState(oldName_, newName);
+    accept();
 }
 
 bool RunRenameDialog(QWidget* parent, const std::string& name) {

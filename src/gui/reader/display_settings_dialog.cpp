@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "core/reader/reading_resume.h"
 #include "gui/app/qt_messenger.h"
 #include "gui/app/text_convert.h"
 #include "gui/reader/colour_swatch.h"
@@ -85,6 +86,17 @@ DisplaySettingsDialog::DisplaySettingsDialog(const DisplaySettings& current, QWi
     left->addWidget(fontName_, row++, 1, 1, 3);
     ShowFontName();
     connect(fontButton, &QPushButton::clicked, this, &DisplaySettingsDialog::ChooseFont);
+
+    // Kept in a file of their own: the settings record keeps its layout.
+    const ResumeSettings resume = ResumeSettings::Load();
+    resumePosition_ = new QCheckBox(QStringLiteral("打开书籍时回到上次阅读位置"), this);
+    resumePosition_->setObjectName(QStringLiteral("resumePositionCheck"));
+    resumePosition_->setChecked(resume.resumePosition);
+    left->addWidget(resumePosition_, row++, 0, 1, 4);
+    reopenBooks_ = new QCheckBox(QStringLiteral("启动时打开上次阅读的书籍"), this);
+    reopenBooks_->setObjectName(QStringLiteral("reopenBooksCheck"));
+    reopenBooks_->setChecked(resume.reopenBooks);
+    left->addWidget(reopenBooks_, row++, 0, 1, 4);
 
     auto* pictures = new QGroupBox(QStringLiteral("背景图片"), this);
     auto* pg = new QGridLayout(pictures);
@@ -258,6 +270,10 @@ bool DisplaySettingsDialog::Collect() {
     // Show what was stored: a spacing out of range reads 14 from now on.
     charSpacing_->setText(QString::number(stored_.charSpacing));
     lineSpacing_->setText(QString::number(stored_.lineSpacing));
+    ResumeSettings resume;
+    resume.resumePosition = resumePosition_->isChecked();
+    resume.reopenBooks = reopenBooks_->isChecked();
+    resume.Save();
     return SaveDisplaySettings(stored_);
 }
 

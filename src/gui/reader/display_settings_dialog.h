@@ -70,6 +70,8 @@ private:
     QListWidget* pictureList_ = nullptr;
     QLabel* preview_ = nullptr;
     QLabel* fontName_ = nullptr;
+    QCheckBox* resumePosition_ = nullptr;
+    QCheckBox* reopenBooks_ = nullptr;
 };
 
 }  // namespace quillon

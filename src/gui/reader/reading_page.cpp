@@ -5,6 +5,7 @@
 
 #include <QActionGroup>
 #include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
 #include <QFontMetrics>
 #include <QKeyEvent>
@@ -14,6 +15,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
+#include <QWheelEvent>
 
 #include "core/config/tag_file.h"
 #include "core/platform/program_folder.h"
@@ -56,6 +58,9 @@ constexpr BookEncoding kChoosable[] = {BookEncoding::kAuto,    BookEncoding::kGb
                                        BookEncoding::kGb18030, BookEncoding::kBig5,
                                        BookEncoding::kUtf8,    BookEncoding::kUtf16Le,
                                        BookEncoding::kUtf16Be};
+// A reader who stays on a page this long has read to it.
+constexpr int kPositionSaveDelayMs = 1500;
+constexpr int kWheelNotch = 120;
 
 const QString kFullScreenCaption = FullScreenCaption();
 const QString kNormalCaption = NormalCaption();
@@ -107,12 +112,20 @@ ReadingPage::ReadingPage(QWidget* parent) : QWidget(parent) {
     splitTimer_.setObjectName(QStringLiteral("splitTimer"));
     splitTimer_.setInterval(0);
     connect(&splitTimer_, &QTimer::timeout, this, &ReadingPage::SplitSlice);
+    resume_ = ResumeSettings::Load();
+    positionTimer_.setSingleShot(true);
+    positionTimer_.setInterval(kPositionSaveDelayMs);
+    connect(&positionTimer_, &QTimer::timeout, this, &ReadingPage::SavePosition);
 
     qApp->installEventFilter(this);
     LayOutBottomBar();
 }
 
-ReadingPage::~ReadingPage() { qApp->removeEventFilter(this); }
+ReadingPage::~ReadingPage() {
+    qApp->removeEventFilter(this);
+    positionTimer_.stop();
+    SavePosition();
+}
 
 void ReadingPage::BuildButtonBar() {
     settingsButton_ = MakeButton(this, "settingsButton", QStringLiteral("参数设置"));
@@ -231,6 +244,9 @@ void ReadingPage::ReadTagFile() {
 // ---- Host side ----
 
 void ReadingPage::SetText(std::string bytes) {
+    SavePosition();
+    pendingPosition_.reset();
+    savedPosition_ = -1;
     model_.SetText(std::move(bytes));
     pageNumberEdit_->setText(FromUtf8(model_.pageNumberText()));
     ClearSelection(model_);
@@ -241,6 +257,8 @@ void ReadingPage::SetBookName(std::string gbkName) {
     bookName_ = std::move(gbkName);
     textChoice_ = LoadBookTextChoice(bookName_);
     ShowTextChoice();
+    pendingPosition_.reset();
+    if (resume_.resumePosition) pendingPosition_ = ReadingPosition::Load(bookName_);
 }
 
 void ReadingPage::ShowTextChoice() {
@@ -275,6 +293,19 @@ void ReadingPage::ApplyTextChoice(const BookTextChoice& choice) {
     AfterLayout();
 }
 
+void ReadingPage::RestorePosition() {
+    if (!pendingPosition_ || !model_.ShowOffsetAtTop(*pendingPosition_)) return;
+    pendingPosition_.reset();
+}
+
+void ReadingPage::SavePosition() {
+    if (!resume_.resumePosition || bookName_.empty() || pendingPosition_ || model_.lineCount() == 0)
+        return;
+    const int32_t offset = model_.anchorOffset();
+    if (offset == savedPosition_) return;
+    if (ReadingPosition::Save(bookName_, offset)) savedPosition_ = offset;
+}
+
 void ReadingPage::LoadBookmarks() {
     bookmarks_.Load(bookName_);
     RefreshBookmarkList(0);
@@ -284,6 +315,7 @@ void ReadingPage::UpdateGeometry() {
     LayOutButtonBar();
     const QSize area = ContentSize();
     model_.UpdateGeometry(area.width(), area.height());
+    RestorePosition();
     AfterLayout();
 }
 
@@ -299,6 +331,7 @@ void ReadingPage::RelayoutNow() {
     LayOutButtonBar();
     const QSize area = ContentSize();
     model_.Relayout(area.width(), area.height());
+    RestorePosition();
     UpdateFullScreenCaption();
     AfterLayout();
 }
@@ -325,6 +358,7 @@ void ReadingPage::AfterLayout() {
     statusLine_->setText(FromGbk(model_.statusText()));
     SetWordMode(false);
     DrawPage();
+    if (model_.lineCount() > 0) positionTimer_.start();
     if (!model_.splitComplete()) splitTimer_.start();
 }
 
@@ -444,6 +478,8 @@ void ReadingPage::PickPicture() {
 
 void ReadingPage::ApplyDisplaySettings(const DisplaySettings& settings) {
     settings_ = settings;
+    // The dialog also stores the resume switches.
+    resume_ = ResumeSettings::Load();
     ApplyStyle();
     PickPicture();
     RelayoutNow();
@@ -555,15 +591,105 @@ void ReadingPage::OpenAutoTurnDialog() {
     }
 }
 
+bool ReadingPage::IsFullScreenCaption() const { return fullScreenButton_->text() == kNormalCaption; }
+
 void ReadingPage::ToggleFullScreen() {
-    const bool enter = fullScreenButton_->text() == kFullScreenCaption;
+    const bool enter = !IsFullScreenCaption();
     fullScreenButton_->setText(enter ? kNormalCaption : kFullScreenCaption);
     Q_EMIT fullScreenRequested(enter);
 }
 
 // ---- Keys and mouse ----
 
-bool ReadingPage::HandleKey(QKeyEvent* key) {
+QString ReadingPage::SelectedText() const {
+    std::string bytes;
+    const CellGrid& grid = model_.cellGrid();
+    for (int r = 0; r < model_.rows(); ++r) {
+        const Cell* cells = grid.Row(r);
+        for (int c = 0; c <= model_.cols(); ++c) {
+            const Cell& cell = cells[c];
+            if (cell.kind == kCellLead) {
+                // Either half selected draws the character selected.
+                if (cell.selected || cells[c + 1].selected) {
+                    bytes += static_cast<char>(cell.byte);
+                    bytes += static_cast<char>(cells[c + 1].byte);
+                }
+                ++c;
+            } else if (cell.selected && (cell.kind == kCellSingle || cell.byte == '\t')) {
+                bytes += static_cast<char>(cell.byte);
+            }
+        }
+    }
+    return FromGbk(bytes);
+}
+
+void ReadingPage::CopySelection() {
+    const QString text = SelectedText();
+    if (!text.isEmpty()) QGuiApplication::clipboard()->setText(text);
+}
+
+void ReadingPage::ScrollLinesCommand(int delta) {
+    model_.ScrollLines(delta);
+    AfterLayout();
+}
+
+void ReadingPage::wheelEvent(QWheelEvent* event) {
+    wheelDelta_ += event->angleDelta().y();
+    // Rolling the wheel towards the reader (negative) reads on.
+    while (wheelDelta_ <= -kWheelNotch) {
+        wheelDelta_ += kWheelNotch;
+        NextPageCommand();
+    }
+    while (wheelDelta_ >= kWheelNotch) {
+        wheelDelta_ -= kWheelNotch;
+        PrevPageCommand();
+    }
+    event->accept();
+}
+
+bool ReadingPage::HandleKey(QKeyEvent* key, const QObject* target) {
+    const Qt::KeyboardModifiers mods = key->modifiers() & ~Qt::KeypadModifier;
+    if (key->matches(QKeySequence::Copy)) {
+        // Without a selection on the page, the focused field copies its own.
+        if (SelectedText().isEmpty()) return false;
+        CopySelection();
+        return true;
+    }
+    if (key->matches(QKeySequence::Find)) {
+        OpenFindDialog();
+        return true;
+    }
+    // Up and Down in the bookmark list choose a bookmark, as they always did.
+    const bool inList = target == bookmarkCombo_;
+    // The keys below are the page's own: the page-number field would
+    // otherwise take a space or move its caret.
+    switch (key->key()) {
+    case Qt::Key_Space:
+        if (mods == Qt::ShiftModifier)
+            PrevPageCommand();
+        else if (mods == Qt::NoModifier)
+            NextPageCommand();
+        return true;
+    case Qt::Key_Home:
+        FirstPageCommand();
+        return true;
+    case Qt::Key_End:
+        LastPageCommand();
+        return true;
+    case Qt::Key_Up:
+        if (inList) return false;
+        ScrollLinesCommand(-1);
+        return true;
+    case Qt::Key_Down:
+        if (inList) return false;
+        ScrollLinesCommand(1);
+        return true;
+    case Qt::Key_F11:
+        ToggleFullScreen();
+        return true;
+    default:
+        break;
+    }
     switch (key->key()) {
     case Qt::Key_PageUp:
     case Qt::Key_Left:
@@ -578,6 +704,7 @@ bool ReadingPage::HandleKey(QKeyEvent* key) {
         GoToPageCommand();
         return true;
     case Qt::Key_Escape:
+        if (IsFullScreenCaption()) ToggleFullScreen();
         return true;
     default:
         return false;
@@ -604,7 +731,7 @@ bool ReadingPage::eventFilter(QObject* watched, QEvent* event) {
         seenKey_.key == key->key())
         return false;
     seenKey_ = {event, key->timestamp(), key->key()};
-    return HandleKey(key);
+    return HandleKey(key, watched);
 }
 
 void ReadingPage::mousePressEvent(QMouseEvent* event) {

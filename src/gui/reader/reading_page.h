@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 
 #include <QImage>
@@ -11,6 +12,7 @@
 #include "core/reader/bookmarks.h"
 #include "core/reader/display_settings.h"
 #include "core/reader/paging_model.h"
+#include "core/reader/reading_resume.h"
 #include "gui/reader/page_picture.h"
 #include "gui/reader/page_renderer.h"
 
@@ -76,6 +78,16 @@ public:
     // Reads the book again as `choice` says, remembers the choice for the
     // book and shows the same place of it.
     void ApplyTextChoice(const BookTextChoice& choice);
+    // Puts the selected characters on the clipboard as Unicode text.
+    void CopySelection();
+
+    // Stores where the reader is in this book (the byte on the first row),
+    // unless it is stored already or remembering positions is switched off.
+    // Runs a moment after the last page change, before another book is set,
+    // and when the page goes.
+    void SavePosition();
+    // The selected characters of the page, in text order.
+    QString SelectedText() const;
 
     // New display settings: picks a picture, re-splits keeping the reading
     // position, redraws.
@@ -133,6 +145,7 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
 
 private:
     void BuildButtonBar();
@@ -151,7 +164,10 @@ private:
     void ApplyStyle();
     void ClickText(int x, int y);
     void RefreshBookmarkList(int select);
-    bool HandleKey(QKeyEvent* key);
+    bool HandleKey(QKeyEvent* key, const QObject* target);
+    void RestorePosition();
+    void ScrollLinesCommand(int delta);
+    bool IsFullScreenCaption() const;
 
     PagingModel model_;
     DisplaySettings settings_;
@@ -167,6 +183,16 @@ private:
     int autoTurnSeconds_ = 0;
     QTimer autoTurnTimer_;
     QTimer relayoutTimer_;
+    ResumeSettings resume_;
+    // Saving waits until the reader stays on a page, not at every key.
+    QTimer positionTimer_;
+    // The stored position of the book just set, shown by the first layout
+    // that has lines; nothing is saved while it waits, so a book that never
+    // got laid out keeps the position it had.
+    std::optional<int32_t> pendingPosition_;
+    int32_t savedPosition_ = -1;
+    // Wheel steps of high-resolution mice arrive in fractions of a notch.
+    int wheelDelta_ = 0;
     int adHeight_ = 10;
     std::string topUrl_;
     int doubleClicking_ = 0;

@@ -109,6 +109,7 @@ int BrowserPage::OpenBook(const QString& spec) {
     }
     Relayout();
     if (reading_.load) reading_.load(std::move(text), ToUtf8(path), ToGbk(name));
+    bookSpec_ = spec;
     readingWidget_->setFocus();
     return 0;
 }

@@ -56,6 +56,8 @@ public:
     // "//FilePath//" + a full path, or a book name in book/. 0 when the book
     // was handed to a reading panel, 1 otherwise.
     int OpenBook(const QString& spec);
+    // The spec of the book the reading panel shows; empty when none.
+    const QString& bookSpec() const { return bookSpec_; }
     int OpenSearch(const QString& words, const QString& extra);
     int OpenScrollDisplay(const QString& title, const std::string& gbkText);
 
@@ -104,6 +106,7 @@ private:
     bool closable_ = true;
     int kind_ = 0;
     QString deferredAddress_;
+    QString bookSpec_;
     bool deferredPending_ = false;
 };
 

@@ -16,6 +16,7 @@
 #include "core/platform/file_io.h"
 #include "core/platform/process.h"
 #include "core/platform/program_folder.h"
+#include "core/reader/reading_resume.h"
 #include "core/text/byte_string.h"
 #include "core/text/gbk_literal.h"
 #include "gui/app/about_dialog.h"
@@ -126,6 +127,7 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
 CMainFrame::~CMainFrame() {
     startTimer_.stop();
     updateTimer_.stop();
+    SaveOpenBooks();
     if (fullScreen_ && normalFrame_.isValid()) {
         WindowConfig& c = ProgramWindowConfig();
         c.left = normalFrame_.left();
@@ -280,6 +282,38 @@ void CMainFrame::OpenStartTabs() {
     }
     Retitle();
     SelectMainTab();
+    ReopenBooks();
+}
+
+void CMainFrame::ReopenBooks() {
+    if (!ResumeSettings::Load().reopenBooks) return;
+    const OpenBooks open = OpenBooks::Load();
+    BrowserPage* current = nullptr;
+    for (size_t k = 0; k < open.specs.size(); ++k) {
+        BrowserPage* page = OpenTabAt(kBlank, PageCount(), false);
+        if (!page) break;
+        // A book gone since says so and leaves no tab behind.
+        if (page->OpenBook(FromUtf8(open.specs[k])) != 0 || !page->readingPanel()) {
+            CloseTab(strip_->model().IndexOf(page), true);
+            continue;
+        }
+        if (static_cast<int>(k) == open.current) current = page;
+    }
+    if (current) SelectTab(strip_->model().IndexOf(current));
+    Retitle();
+}
+
+void CMainFrame::SaveOpenBooks() const {
+    if (!ResumeSettings::Load().reopenBooks) return;
+    OpenBooks open;
+    const int currentIndex = strip_->model().current();
+    for (int i = 0; i < PageCount(); ++i) {
+        const BrowserPage* page = PageAt(i);
+        if (!page->readingPanel() || page->bookSpec().isEmpty()) continue;
+        if (i == currentIndex) open.current = static_cast<int>(open.specs.size());
+        open.specs.push_back(ToUtf8(page->bookSpec()));
+    }
+    open.Save();
 }
 
 void CMainFrame::OpenConfiguredTabs() {

@@ -47,6 +47,11 @@ public:
     void OpenStartTabs();
     // Timer 1: the [NEW_URL_BEGIN] tabs.
     void OpenConfiguredTabs();
+    // The reading tabs open when the program last closed, opened again in
+    // their order after the other tabs; the one that was current is again.
+    void ReopenBooks();
+    // Notes the reading tabs open now for the next start.
+    void SaveOpenBooks() const;
 
     void SelectMainTab();
     // Makes `index` current (a deferred page loads now), relayouts, retitles.

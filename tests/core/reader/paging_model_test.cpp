@@ -267,29 +267,77 @@ TEST(PagingModel, ParseLeadingIntReadsLikeAPageField) {
     EXPECT_EQ(ParseLeadingInt("-99999999999"), -2147483647 - 1);
 }
 
-TEST(PagingModel, ResizeKeepsTheByteThatWasAtTheTop) {
+TEST(PagingModel, ResizeKeepsTheByteThatWasAtTheTopOnTheFirstRow) {
     PagingModel model;
     Open(model, NumberedLines(100), 20, 20);
     model.GoToPage(3);  // line 41 at the top
     ASSERT_EQ(model.topLine(), 40);
 
-    // 30 rows: the page that holds line 41 is lines 31-60.
+    // 30 rows: line 41 stays the top line; page 2 of 30-row pages.
     model.Relayout(WidthFor(20), HeightFor(30));
     EXPECT_EQ(model.rows(), 30);
-    EXPECT_EQ(model.topLine(), 30);
+    EXPECT_EQ(model.topLine(), 40);
+    EXPECT_EQ(model.pageNumberText(), "2");
+    // Turning on from there keeps the same step; the last page is not
+    // rounded back before what is shown.
+    model.NextPage();
+    EXPECT_EQ(model.topLine(), 70);
+    model.NextPage();
+    EXPECT_EQ(model.topLine(), 70);
+    model.PrevPage();
+    model.PrevPage();
+    model.PrevPage();
+    EXPECT_EQ(model.topLine(), 0);
 
-    // Too small and back again: the same byte is still on the page shown.
+    // Too small and back again: the same byte is on the first row.
     model.GoToPage(2);
     const int32_t top = model.topOffset();
     model.Relayout(WidthFor(3), HeightFor(1));
     EXPECT_EQ(model.topOffset(), top);
     model.Relayout(WidthFor(5), HeightFor(7));
     ASSERT_EQ(model.cols(), 5);
-    const int32_t holder = model.lineTable().FindContaining(top);
-    ASSERT_GE(holder, 0);
-    EXPECT_GE(holder, model.topLine());
-    EXPECT_LT(holder, model.topLine() + model.rows());
-    EXPECT_EQ(model.topLine() % model.rows(), 0);
+    EXPECT_EQ(model.topLine(), model.lineTable().FindContaining(top));
+}
+
+TEST(PagingModel, TogglingBetweenTwoSizesNeverDrifts) {
+    // Long paragraphs wrap differently at the two widths, so line starts
+    // move; a reader deep in the book must not creep back at each toggle.
+    std::string text;
+    for (int k = 0; k < 3000; ++k) text += std::string(37 + k % 23, 'a' + k % 26) + "\n";
+    PagingModel model;
+    Open(model, text, 20, 20);
+    for (int k = 0; k < 500; ++k) model.NextPage();
+    model.ScrollLines(7);
+    const int32_t byte = model.anchorOffset();
+    ASSERT_EQ(byte, model.topOffset());
+    for (int k = 0; k < 10; ++k) {
+        model.Relayout(WidthFor(k % 2 ? 20 : 31), HeightFor(k % 2 ? 20 : 33));
+        const DisplayLine& first = model.lineTable()[model.topLine()];
+        EXPECT_LE(first.start, byte) << k;
+        EXPECT_GT(first.end, byte) << k;
+        EXPECT_EQ(model.anchorOffset(), byte) << k;
+    }
+    EXPECT_EQ(model.topOffset(), byte);  // back at the first size
+}
+
+TEST(PagingModel, ShowOffsetAtTopAndScrollLines) {
+    PagingModel model;
+    EXPECT_FALSE(model.ShowOffsetAtTop(10));  // nothing laid out yet
+    Open(model, NumberedLines(100), 20, 20);
+    ASSERT_TRUE(model.ShowOffsetAtTop(9 * 57 + 3));  // inside line 58
+    EXPECT_EQ(model.topLine(), 57);
+    EXPECT_EQ(model.anchorOffset(), 9 * 57 + 3);
+    EXPECT_EQ(model.pageNumberText(), "3");
+    model.ScrollLines(-1);
+    EXPECT_EQ(model.topLine(), 56);
+    model.ScrollLines(1000);
+    EXPECT_EQ(model.topLine(), 99);
+    model.ScrollLines(-1000);
+    EXPECT_EQ(model.topLine(), 0);
+    // Past the end of a book edited since: the first page.
+    model.NextPage();
+    ASSERT_TRUE(model.ShowOffsetAtTop(1 << 30));
+    EXPECT_EQ(model.topLine(), 0);
 }
 
 TEST(PagingModel, StatusTextBytes) {

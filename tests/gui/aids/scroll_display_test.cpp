@@ -168,6 +168,21 @@ private slots:
         QVERIFY(fontPixels > 0);
         QCOMPARE(Eval(page, QStringLiteral("getComputedStyle(%1).fontSize").arg(book)).toString(),
                  QStringLiteral("%1px").arg(fontPixels));
+        // "宋体" reaches the page as the installed Song-style face, not as
+        // whatever sans-serif face fontconfig falls back to. Latin glyphs
+        // tell the faces apart by width.
+        const QString widthIn = QStringLiteral(
+            "(function(f){var s=document.createElement('span');s.style.fontFamily=f;"
+            "s.style.fontSize='40px';s.textContent='Wide Mill iii 0123';document.body.appendChild(s);"
+            "var w=s.getBoundingClientRect().width;s.remove();return w;})(\"%1\")");
+        const double song = Eval(page, widthIn.arg(QStringLiteral("宋体"))).toDouble();
+        const double simsun = Eval(page, widthIn.arg(QStringLiteral("SimSun"))).toDouble();
+        const double uming = Eval(page, widthIn.arg(QStringLiteral("AR PL UMing CN"))).toDouble();
+        const double sans = Eval(page, widthIn.arg(QStringLiteral("sans-serif"))).toDouble();
+        QVERIFY(uming > 0);
+        QVERIFY(qAbs(uming - sans) > 1);
+        QCOMPARE(song, uming);
+        QCOMPARE(simsun, uming);
         // The book's markup stays text: no element but the line breaks, no
         // script ran, and the text reads back as written.
         QCOMPARE(

@@ -28,6 +28,18 @@ using reader_test::ProgramHome;
 
 namespace {
 std::atomic<size_t> g_samples{0};
+std::atomic<bool> g_spokeOnUiThread{false};
+std::thread::id g_uiThread;
+
+// Audio in memory comes far faster than it could be heard; paced at eight
+// times real time, a run lasts long enough to be watched.
+void HearInMemory() {
+    UseSpeechMemoryOutput([](const int16_t*, int n) {
+        g_samples += static_cast<size_t>(n);
+        if (std::this_thread::get_id() == g_uiThread) g_spokeOnUiThread = true;
+        std::this_thread::sleep_for(std::chrono::microseconds(n * 1000000LL / (22050 * 8)));
+    });
+}
 
 int SpokenCells(const ReadingPage& page) {
     int n = 0;
@@ -63,12 +75,8 @@ class SpeechReadingTest final : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void initTestCase() {
-        // Audio in memory comes far faster than it could be heard; paced at
-        // eight times real time, a run lasts long enough to be watched.
-        UseSpeechMemoryOutput([](const int16_t*, int n) {
-            g_samples += static_cast<size_t>(n);
-            std::this_thread::sleep_for(std::chrono::microseconds(n * 1000000LL / (22050 * 8)));
-        });
+        g_uiThread = std::this_thread::get_id();
+        HearInMemory();
     }
     void init() {
         home_ = std::make_unique<ProgramHome>();
@@ -101,12 +109,15 @@ private Q_SLOTS:
         QCOMPARE(FromGbk(dialog.config().voiceId), voices->item(0)->text());
         QCOMPARE(g_samples.load(), size_t{0});  // opening speaks nothing
 
-        // Picking a voice speaks the test text with it.
+        // Picking a voice speaks the test text with it, off the interface
+        // thread.
         const auto cmn = voices->findItems(FromUtf8(kChineseVoiceId), Qt::MatchExactly);
         QCOMPARE(cmn.size(), 1);
+        g_spokeOnUiThread = false;
         voices->setCurrentItem(cmn.front());
         QCOMPARE(dialog.config().voiceId, std::string(kChineseVoiceId));
-        QVERIFY(g_samples.load() > 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(g_samples.load() > 5000, 10000);
+        QVERIFY(!g_spokeOnUiThread);
 
         ModalSeam::QueueColour(QColor(10, 20, 30));
         QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("speechTextColourButton")),
@@ -125,6 +136,17 @@ private Q_SLOTS:
         QCOMPARE(saved.textColour, 0x001E140Au);
         QCOMPARE(saved.background, 0x00030201u);
         QCOMPARE(saved.voiceId, std::string(kChineseVoiceId));
+    }
+
+    void firstRunOffersAnEnglishVoice() {
+        SpeechSettingsDialog dialog;  // no data/ttsconfig.dat
+        auto* voices = dialog.findChild<QListWidget*>(QStringLiteral("speechVoiceList"));
+        QVERIFY(voices->currentRow() > 0);
+        QVERIFY(voices->currentItem()->text().endsWith(QStringLiteral("/en-US"), Qt::CaseInsensitive));
+        QCOMPARE(FromGbk(dialog.config().voiceId), voices->currentItem()->text());
+        QCOMPARE(PreferredEnglishVoice({"gmw/af", "gmw/en", "x/EN-us"}), 2);
+        QCOMPARE(PreferredEnglishVoice({"gmw/af", "gmw/en"}), 1);
+        QCOMPARE(PreferredEnglishVoice({"gmw/af"}), -1);
     }
 
     void chineseTestSpeaksAndReportsTheAnswer() {
@@ -225,6 +247,24 @@ private Q_SLOTS:
         const size_t after = g_samples.load();
         QTest::qWait(200);
         QCOMPARE(g_samples.load(), after);
+    }
+
+    // Last of all: once the engine has tried the sound device, switching it
+    // back to memory output can hang inside the engine.
+    void withoutSoundOutputReadingSaysWhyAndStaysUsable() {
+        UseSpeechSoundDevice();
+        if (SpeakText("", 0, "a") == SpeakResult::Spoken)
+            QSKIP("this machine has a working sound output");
+        auto page = OpenPage("some text to read");
+        SpeechReading* speech = AttachSpeechReading(*page);
+        auto* button = page->findChild<QPushButton*>(QStringLiteral("speechButton"));
+        QSignalSpy done(speech, &SpeechReading::finished);
+        AcceptNextSettings();
+        QTest::mouseClick(button, Qt::LeftButton);
+        QVERIFY(done.wait(10000));
+        QVERIFY(QtMessenger::Shown().contains(QStringLiteral("无法播放声音：没有可用的音频输出")));
+        QVERIFY(button->isEnabled());
+        QCOMPARE(button->text(), QStringLiteral("语音阅读"));
     }
 
 private:

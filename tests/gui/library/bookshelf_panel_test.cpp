@@ -4,6 +4,7 @@
 #include <string>
 
 #include <QComboBox>
+#include <QLineEdit>
 #include <QSignalSpy>
 #include <QWebEngineView>
 
@@ -71,13 +72,15 @@ private Q_SLOTS:
         QCOMPARE(frame->PageCount(), pages + 1);
         QCOMPARE(frame->CurrentPage()->Title(), QStringLiteral("红楼一梦_阅读"));
 
+        shelf->findChild<QLineEdit*>(QStringLiteral("searchEdit"))->setText(QStringLiteral("演义"));
         shelf->Search();
         QCOMPARE(frame->PageCount(), pages + 2);
-        QCOMPARE(frame->CurrentPage()->Title(), QStringLiteral("小说搜索_输入书名"));
+        QCOMPARE(frame->CurrentPage()->Title(), QStringLiteral("小说搜索_演义"));
 
         auto* combo = shelf->findChild<QComboBox*>(QStringLiteral("engineCombo"));
         combo->setCurrentIndex(1);
         shelf->ApplyEngine(1);
+        shelf->findChild<QLineEdit*>(QStringLiteral("searchEdit"))->setText(QStringLiteral("词"));
         shelf->Search();
         QCOMPARE(frame->PageCount(), pages + 3);
         QTRY_COMPARE(frame->CurrentPage()->browser()->url().toString(), QStringLiteral("http://127.0.0.1:9/s?q=%B4%CA"));

@@ -12,6 +12,7 @@
 #include <QTreeWidget>
 
 #include "core/reader/display_settings.h"
+#include "core/reader/reading_resume.h"
 #include "core/text/gbk_literal.h"
 #include "gui/reader/reading_font.h"
 #include "reader_fixture.h"
@@ -158,6 +159,12 @@ private Q_SLOTS:
                 Child<QLineEdit>(d, "textColourEdit")->text() != QStringLiteral("RGB(255,0,0)"))
                 return int(QDialog::Rejected);
             Child<QLineEdit>(d, "charSpacingEdit")->setText(QStringLiteral("33"));
+            // The resume switches start on and are stored with the rest,
+            // in a file of their own.
+            if (!Child<QCheckBox>(d, "resumePositionCheck")->isChecked() ||
+                !Child<QCheckBox>(d, "reopenBooksCheck")->isChecked())
+                return int(QDialog::Rejected);
+            Child<QCheckBox>(d, "reopenBooksCheck")->setChecked(false);
             Click(d, "applyButton");
             colsWhileOpen = page->model().cols();
             if (!d->isVisible()) return int(QDialog::Accepted);
@@ -176,6 +183,8 @@ private Q_SLOTS:
         QCOMPARE(page->settings().showRowNumbers, 0);
         QCOMPARE(FileSize(home.Path("data/showcfg3.dat")), 6116LL);
         QCOMPARE(LoadDisplaySettings().charSpacing, 33);
+        QVERIFY(ResumeSettings::Load().resumePosition);
+        QVERIFY(!ResumeSettings::Load().reopenBooks);
     }
 
     void settingsSaveStoresEveryField() {

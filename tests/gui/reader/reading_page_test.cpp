@@ -1,5 +1,6 @@
 // The reading page driven like a user does: keys, clicks, the page-number
 // field, automatic turning, full screen and the page-text window.
+#include <QClipboard>
 #include <QComboBox>
 #include <QDialog>
 #include <QLabel>
@@ -8,7 +9,9 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QVBoxLayout>
+#include <QWheelEvent>
 
+#include "core/reader/reading_resume.h"
 #include "core/text/gbk_literal.h"
 #include "gui/reader/auto_turn_dialog.h"
 #include "gui/reader/page_text_dialog.h"
@@ -127,10 +130,6 @@ private Q_SLOTS:
         QCOMPARE(page->model().topLine(), 5);
         QTest::keyClick(page.get(), Qt::Key_Left);
         QCOMPARE(page->model().topLine(), 0);
-        for (Qt::Key k : {Qt::Key_Home, Qt::Key_End, Qt::Key_Up, Qt::Key_Down}) {
-            QTest::keyClick(page.get(), k);
-            QCOMPARE(page->model().topLine(), 0);
-        }
         // Keys reach the page before the focused child, once each: a button
         // that ignores PageDown hands it on to the page, which must not turn
         // twice.
@@ -145,6 +144,116 @@ private Q_SLOTS:
         QTest::keyClick(field, Qt::Key_Right);
         QCOMPARE(page->model().topLine(), 10);
         QCOMPARE(field->cursorPosition(), 1);
+    }
+
+    void readerKeysWheelAndClipboard() {
+        ProgramHome home;
+        auto page = OpenPage(Gbk("天下大势\r\n") + NumberedLines(100));
+        QLineEdit* field = PageField(*page);
+        field->setFocus();
+        struct Step {
+            Qt::Key key;
+            Qt::KeyboardModifiers mods;
+            int topLine;
+        };
+        const Step steps[] = {
+            {Qt::Key_Space, Qt::NoModifier, 5},   {Qt::Key_Space, Qt::NoModifier, 10},
+            {Qt::Key_Space, Qt::ShiftModifier, 5}, {Qt::Key_End, Qt::NoModifier, 100},
+            {Qt::Key_Home, Qt::NoModifier, 0},    {Qt::Key_Down, Qt::NoModifier, 1},
+            {Qt::Key_Down, Qt::NoModifier, 2},    {Qt::Key_Up, Qt::NoModifier, 1},
+            {Qt::Key_Space, Qt::NoModifier, 6},
+        };
+        for (const Step& step : steps) {
+            QTest::keyClick(field, step.key, step.mods);
+            QCOMPARE(page->model().topLine(), step.topLine);
+        }
+        // The field took none of them as typing.
+        QVERIFY(!field->text().contains(QLatin1Char(' ')));
+
+        // A notch of the wheel is a page: towards the reader reads on.
+        auto wheel = [&](int delta) {
+            const QPointF at(100, 100);
+            QWheelEvent event(at, page->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton,
+                              Qt::NoModifier, Qt::NoScrollPhase, false);
+            QApplication::sendEvent(page.get(), &event);
+        };
+        wheel(-120);
+        QCOMPARE(page->model().topLine(), 11);
+        wheel(60);
+        QCOMPARE(page->model().topLine(), 11);  // half a notch waits for the rest
+        wheel(60);
+        QCOMPARE(page->model().topLine(), 6);
+
+        // Ctrl+C copies the selected character as Unicode text.
+        QTest::keyClick(field, Qt::Key_Home);
+        QTest::mouseClick(page.get(), Qt::LeftButton, {}, CellCentre(*page, 0, 2));
+        QVERIFY(Selected(*page, 0, 2));
+        QGuiApplication::clipboard()->clear();
+        QTest::keyClick(field, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("下"));
+        QTest::mouseDClick(page.get(), Qt::LeftButton, {}, CellCentre(*page, 0, 0));
+        QTest::keyClick(field, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("天下大势"));
+
+        // Ctrl+F opens find; F11 asks for full screen, Escape leaves it.
+        bool findOpened = false;
+        ModalSeam::QueueDialog([&](QDialog* d) {
+            findOpened = d->objectName() == QStringLiteral("findDialog");
+            return 0;
+        });
+        QTest::keyClick(field, Qt::Key_F, Qt::ControlModifier);
+        QVERIFY(findOpened);
+        QSignalSpy full(page.get(), &ReadingPage::fullScreenRequested);
+        QTest::keyClick(field, Qt::Key_F11);
+        QTest::keyClick(field, Qt::Key_Escape);
+        QTest::keyClick(field, Qt::Key_Escape);
+        QCOMPARE(full.count(), 2);
+        QCOMPARE(full[0][0].toBool(), true);
+        QCOMPARE(full[1][0].toBool(), false);
+    }
+
+    void positionIsKeptPerBookAndBadFilesGiveThePageOne() {
+        ProgramHome home;
+        const std::string posFile = ReadingPosition::FilePath("book");
+        int32_t left = 0;
+        {
+            auto page = OpenPage(NumberedLines(100));
+            page->model().GoToPage(7);
+            QTest::keyClick(page.get(), Qt::Key_Down);
+            left = page->model().anchorOffset();
+            // Saved a moment after the reader stops, not at every key.
+            QVERIFY(!FileExists(posFile));
+            QTRY_COMPARE_WITH_TIMEOUT(ReadingPosition::Load("book").value_or(-1), left, 5000);
+            QTest::keyClick(page.get(), Qt::Key_Down);
+            left = page->model().anchorOffset();
+        }  // closing saves at once
+        QCOMPARE(ReadingPosition::Load("book").value_or(-1), left);
+        {
+            auto page = OpenPage(NumberedLines(100), "book", kWidth, kHeight + 41 * 3);
+            QCOMPARE(page->model().topOffset(), left);
+            QCOMPARE(page->model().topLine(), 32);
+        }
+        // Damaged, or past the end of a book edited since: page 1, and the
+        // file is right again after the next save.
+        for (const std::string& bytes : {std::string("offset=3"), ReadingPosition::Format(1 << 30)}) {
+            QVERIFY(WriteWholeFile(posFile, bytes));
+            {
+                auto page = OpenPage(NumberedLines(100));
+                QCOMPARE(page->model().topLine(), 0);
+            }
+            QCOMPARE(ReadingPosition::Load("book").value_or(-1), 0);
+        }
+        // Switched off: the first page, and nothing stored.
+        ResumeSettings off;
+        off.resumePosition = false;
+        QVERIFY(off.Save());
+        QVERIFY(ReadingPosition::Save("book", left));
+        {
+            auto page = OpenPage(NumberedLines(100));
+            QCOMPARE(page->model().topLine(), 0);
+            page->model().GoToPage(3);
+        }
+        QCOMPARE(ReadingPosition::Load("book").value_or(-1), left);
     }
 
     void enterGoesToTypedPageAndEscapeClosesNothing() {
@@ -364,10 +473,9 @@ private Q_SLOTS:
         // Still the old split while the burst goes on.
         QCOMPARE(page->model().rows(), kRows);
         QTRY_COMPARE(page->model().rows(), 8);
-        // Line 16 is on the page of lines 9-16.
-        QCOMPARE(page->model().topLine(), 8);
-        const auto& line = page->model().lineTable()[page->model().topLine() + 7];
-        QCOMPARE(line.start, topByte);
+        // Line 16 is still the top line.
+        QCOMPARE(page->model().topLine(), 15);
+        QCOMPARE(page->model().topOffset(), topByte);
         // The status line follows the bottom at once.
         QCOMPARE(page->findChild<QLabel*>(QStringLiteral("statusLine"))->y(),
                  page->height() - 21);

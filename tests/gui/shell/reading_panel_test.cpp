@@ -10,6 +10,7 @@
 #include <QTest>
 #include <QToolBar>
 
+#include "core/reader/reading_resume.h"
 #include "core/text/gbk_codec.h"
 #include "gui/app/application.h"
 #include "gui/app/qt_messenger.h"
@@ -82,6 +83,83 @@ private slots:
         frame.activateWindow();
         frame.SelectTab(frame.tabStrip()->model().IndexOf(tab));
         QTRY_VERIFY(page->hasFocus() || page->isAncestorOf(QApplication::focusWidget()));
+    }
+
+    void readingTabsComeBackWhereTheyWereLeft() {
+        auto writeBook = [&](const QString& name, int lines) {
+            std::string text;
+            for (int i = 0; i < lines; ++i)
+                text += Utf8ToGbk("第" + std::to_string(i) + "行，滚滚长江东逝水，浪花淘尽英雄。\r\n");
+            QFile book(home_.filePath(QStringLiteral("book/%1.txt").arg(name)));
+            QVERIFY(book.open(QIODevice::WriteOnly));
+            book.write(text.data(), static_cast<qint64>(text.size()));
+        };
+        // The tabs of the test before are not this test's business.
+        QFile::remove(QString::fromStdString(OpenBooks::FilePath()));
+        writeBook(QStringLiteral("甲"), 30000);
+        writeBook(QStringLiteral("乙"), 300);
+        auto readingPage = [](BrowserPage* tab) { return qobject_cast<ReadingPage*>(tab->readingPanel()); };
+
+        int32_t leftA = 0;
+        int32_t leftB = 0;
+        {
+            CMainFrame frame;
+            frame.resize(1000, 700);
+            frame.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&frame));
+            BrowserPage* a = frame.OpenBlankTab();
+            QCOMPARE(a->OpenBook(QStringLiteral("甲")), 0);
+            ReadingPage* pageA = readingPage(a);
+            QTRY_VERIFY(pageA->model().rows() > 0);
+            pageA->model().GoToPage(500);
+            QTest::keyClick(pageA, Qt::Key_Down);
+            leftA = pageA->model().anchorOffset();
+            // Full screen on and off keeps the same byte on the first row.
+            for (int k = 0; k < 2; ++k) {
+                frame.EnterFullScreen();
+                QTest::qWait(150);
+                frame.LeaveFullScreen();
+                QTest::qWait(150);
+                QCOMPARE(pageA->model().anchorOffset(), leftA);
+                const DisplayLine& top = pageA->model().lineTable()[pageA->model().topLine()];
+                QVERIFY(top.start <= leftA && leftA < top.end);
+            }
+            BrowserPage* b = frame.OpenBlankTab();
+            QCOMPARE(b->OpenBook(QStringLiteral("乙")), 0);
+            readingPage(b)->model().GoToPage(3);
+            QTest::keyClick(readingPage(b), Qt::Key_Space);
+            leftB = readingPage(b)->model().anchorOffset();
+            frame.SelectTab(frame.tabStrip()->model().IndexOf(a));
+        }
+
+        // The next start: both tabs again, in order, the first current, each
+        // where it was left.
+        {
+            CMainFrame frame;
+            frame.resize(1000, 700);
+            frame.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&frame));
+            QTRY_COMPARE(frame.PageCount(), 3);
+            QCOMPARE(frame.PageAt(1)->Title(), QStringLiteral("甲_阅读"));
+            QCOMPARE(frame.PageAt(2)->Title(), QStringLiteral("乙_阅读"));
+            QCOMPARE(frame.CurrentPage(), frame.PageAt(1));
+            ReadingPage* pageA = readingPage(frame.PageAt(1));
+            QTRY_COMPARE(pageA->model().anchorOffset(), leftA);
+            QVERIFY(pageA->model().topLine() > 0);
+            frame.SelectTab(2);
+            QTRY_COMPARE(readingPage(frame.PageAt(2))->model().anchorOffset(), leftB);
+        }
+
+        // Switched off: only the main tab comes.
+        ResumeSettings off;
+        off.reopenBooks = false;
+        QVERIFY(off.Save());
+        CMainFrame frame;
+        frame.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&frame));
+        QTest::qWait(100);
+        QCOMPARE(frame.PageCount(), 1);
+        QVERIFY(QFile::remove(QString::fromStdString(ResumeSettings::FilePath())));
     }
 };
 
