@@ -65,17 +65,29 @@ bool IsDoubleByteCharset(std::string_view charset) {
 
 }  // namespace
 
-std::string ConvertCharset(std::string_view input, const char* from, const char* to,
-                           std::string_view replacement) {
-    std::string out;
-    if (input.empty()) return out;
-    iconv_t cd = iconv_open(to, from);
-    if (cd == reinterpret_cast<iconv_t>(-1)) return std::string(input);
+CharsetConverter::CharsetConverter(const char* from, const char* to, std::string_view replacement)
+    : cd_(iconv_open(to, from)),
+      replacement_(replacement),
+      fromUtf8_(std::string_view(from) == "UTF-8"),
+      wideUnit_(WideSourceOf(from).unit),
+      wideBigEndian_(WideSourceOf(from).bigEndian),
+      fromDoubleByte_(IsDoubleByteCharset(from)) {}
 
-    const bool fromUtf8 = std::string_view(from) == "UTF-8";
-    const WideSource wide = WideSourceOf(from);
-    const bool fromDoubleByte = IsDoubleByteCharset(from);
-    out.reserve(input.size() * 3 / 2 + 16);
+CharsetConverter::~CharsetConverter() {
+    if (ok()) iconv_close(static_cast<iconv_t>(cd_));
+}
+
+bool CharsetConverter::ok() const { return cd_ != reinterpret_cast<void*>(-1); }
+
+void CharsetConverter::Convert(std::string_view input, std::string& out) {
+    out.clear();
+    if (input.empty()) return;
+    if (!ok()) {
+        out.assign(input);
+        return;
+    }
+    auto cd = static_cast<iconv_t>(cd_);
+    const WideSource wide{wideUnit_, wideBigEndian_};
     char buffer[4096];
     char* in = const_cast<char*>(input.data());
     size_t inLeft = input.size();
@@ -88,18 +100,18 @@ std::string ConvertCharset(std::string_view input, const char* from, const char*
         if (error == 0 || error == E2BIG) continue;
         // Invalid or unmappable input (EILSEQ), or a sequence cut off by the
         // end of the text (EINVAL): one replacement, then skip it.
-        out.append(replacement);
+        out.append(replacement_);
         size_t skip = 1;
         if (error == EINVAL) {
             skip = inLeft;
         } else if (wide.unit > 1) {
             skip = WideSkip(wide, reinterpret_cast<const unsigned char*>(in), inLeft);
-        } else if (fromUtf8) {
+        } else if (fromUtf8_) {
             size_t len = Utf8SequenceLength(static_cast<unsigned char>(*in));
             // Skip a whole character only when it is well-formed (it is then
             // merely unmappable); a broken sequence loses just its first byte.
             if (len > 1 && len <= inLeft && IsValidUtf8(std::string_view(in, len))) skip = len;
-        } else if (fromDoubleByte && inLeft >= 2) {
+        } else if (fromDoubleByte_ && inLeft >= 2) {
             // A well-formed pair without a form in the target (a Big5
             // character GBK lacks) goes as a whole; otherwise its trail byte
             // would be read as the start of the next character.
@@ -116,7 +128,15 @@ std::string ConvertCharset(std::string_view input, const char* from, const char*
     size_t dstLeft = sizeof buffer;
     iconv(cd, nullptr, nullptr, &dst, &dstLeft);
     out.append(buffer, dst - buffer);
-    iconv_close(cd);
+}
+
+std::string ConvertCharset(std::string_view input, const char* from, const char* to,
+                           std::string_view replacement) {
+    if (input.empty()) return {};
+    CharsetConverter converter(from, to, replacement);
+    std::string out;
+    out.reserve(input.size() * 3 / 2 + 16);
+    converter.Convert(input, out);
     return out;
 }
 
