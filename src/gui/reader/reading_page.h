@@ -1,13 +1,17 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include <QImage>
+#include <QPointer>
 #include <QTimer>
 #include <QWidget>
 
 #include "core/reader/bookmarks.h"
+#include "core/reader/chapter_index.h"
 #include "core/reader/display_settings.h"
 #include "core/reader/paging_model.h"
 #include "gui/reader/page_picture.h"
@@ -19,6 +23,8 @@ class QLineEdit;
 class QPushButton;
 
 namespace quillon {
+
+class ChapterListDialog;
 
 // The reading panel of one open book: a bar of buttons along the top, the
 // page drawn cell by cell in the band between, and the status line along the
@@ -67,10 +73,14 @@ public:
     void ShowPageText();
     void OpenAutoTurnDialog();
     void ToggleFullScreen();
+    void OpenChapterList();
 
     // New display settings: picks a picture, re-splits keeping the reading
     // position, redraws.
     void ApplyDisplaySettings(const DisplaySettings& settings);
+    // The same for every reading page of the program, and for pages opened
+    // later: what the settings dialog applied or saved.
+    static void ApplyDisplaySettingsEverywhere(const DisplaySettings& settings);
     // Chooses and loads the background picture for the next page shown.
     void PickPicture();
     // Turns to the page of a find result and selects its row.
@@ -108,6 +118,8 @@ public:
     int pictureCursor() const { return pictureCursor_; }
     const PagePicture& picture() const { return picture_; }
     bool wordMode() const { return wordMode_; }
+    // The book's chapter headings; null while they are still being found.
+    const std::vector<Chapter>* chapters() const { return chapters_.get(); }
 
 Q_SIGNALS:
     // The full-screen button asks the main frame to enter (true) or leave
@@ -139,6 +151,12 @@ private:
     void ClickText(int x, int y);
     void RefreshBookmarkList(int select);
     bool HandleKey(QKeyEvent* key);
+    void StartChapterSearch();
+    void TakeChapters(std::vector<Chapter> chapters);
+    QString ChapterStatus() const;
+    // The byte after the last line shown; 0 before any layout.
+    int64_t PageEnd() const;
+    int CurrentChapterIndex() const;
 
     PagingModel model_;
     DisplaySettings settings_;
@@ -157,6 +175,13 @@ private:
     bool wordMode_ = false;
     std::function<bool()> fullScreenQuery_;
     WordLookup wordLookup_;
+
+    std::shared_ptr<const std::vector<Chapter>> chapters_;
+    ChapterSearch chapterSearch_;
+    // Results of a search for a book that has since been replaced are
+    // dropped: each search carries the number it was started under.
+    int chapterGeneration_ = 0;
+    QPointer<ChapterListDialog> chapterDialog_;
 
     QList<QWidget*> bar_;
     int contentTop_ = 0;
@@ -188,6 +213,7 @@ private:
     QPushButton* nextButton_ = nullptr;
     QLineEdit* pageNumberEdit_ = nullptr;
     QPushButton* goButton_ = nullptr;
+    QPushButton* chapterButton_ = nullptr;
     QLabel* statusLine_ = nullptr;
     QLabel* wordPanel_ = nullptr;
     QPushButton* explainButton_ = nullptr;
