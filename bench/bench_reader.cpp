@@ -1,7 +1,8 @@
 // Reader hot paths over a 100 MiB GBK book: splitting into display lines,
 // finding a word, finding the chapter headings, laying out a page,
-// re-splitting on a resize and opening the book from disk. Each is compared with counting the book's LF bytes with
-// memchr, the cheapest full pass over the same bytes.
+// re-splitting on a resize and opening the book from disk. Each is compared
+// with counting the book's LF bytes with memchr, the cheapest full pass over
+// the same bytes.
 
 #include <malloc.h>
 

@@ -273,7 +273,8 @@ ChapterRules ChapterRules::Parse(std::string_view fileText) {
         start = end + 1;
         if (line.empty() || line[0] == '#') continue;
         if (rules.rules_.size() == kMaxRules) {
-            rules.invalid_.push_back(std::string(line) + ": " + Format("more than %zu rules", kMaxRules));
+            rules.invalid_.push_back(std::string(line) + ": " +
+                                     Format("more than %zu rules", kMaxRules));
             continue;
         }
         int error = 0;
@@ -329,7 +330,8 @@ public:
                 for (uint64_t& m : firstByte_) m |= bit;
                 everyLine_ |= bit;
             } else {
-                for (const std::string& p : prefixes) firstByte_[static_cast<unsigned char>(p[0])] |= bit;
+                for (const std::string& p : prefixes)
+                    firstByte_[static_cast<unsigned char>(p[0])] |= bit;
             }
         }
     }
@@ -418,7 +420,8 @@ std::vector<Chapter> FindChapters(std::string_view text, const ChapterRules& rul
         if (scanner.Test(text, start, end, title))
             chapters.push_back({static_cast<int32_t>(start), title});
         start = end + 1;
-        if ((++lines & 0xFFF) == 0 && options.cancel && options.cancel->load(std::memory_order_relaxed))
+        if ((++lines & 0xFFF) == 0 && options.cancel &&
+            options.cancel->load(std::memory_order_relaxed))
             break;
     }
     return chapters;

@@ -78,7 +78,8 @@ void ChapterListDialog::SetChapters(std::shared_ptr<const std::vector<Chapter>> 
     const bool none = chapters && chapters->empty();
     model_->Reset(std::move(chapters), current);
     note_->setText(searching ? QStringLiteral("正在查找章节……")
-                             : none ? QStringLiteral("未找到章节") : QString());
+                   : none    ? QStringLiteral("未找到章节")
+                             : QString());
     note_->setVisible(searching || none);
     list_->setVisible(!searching && !none);
     if (current >= 0 && current < model_->rowCount({})) {

@@ -506,7 +506,8 @@ void ReadingPage::TakeChapters(std::vector<Chapter> chapters) {
     chapters_ = std::make_shared<const std::vector<Chapter>>(std::move(chapters));
     if (chapterDialog_)
         chapterDialog_->SetChapters(chapters_, CurrentChapterIndex());
-    if (model_.lineCount() > 0) statusLine_->setText(FromGbk(model_.statusText()) + ChapterStatus());
+    if (model_.lineCount() > 0)
+        statusLine_->setText(FromGbk(model_.statusText()) + ChapterStatus());
 }
 
 int64_t ReadingPage::PageEnd() const {
@@ -530,7 +531,8 @@ QString ReadingPage::ChapterStatus() const {
     if (current >= 0)
         place = QStringLiteral("  ") + FromGbk((*chapters_)[static_cast<size_t>(current)].title);
     // Read up to the end of the page shown: the last page reads 100%.
-    place += QStringLiteral("  %1%").arg(100.0 * static_cast<double>(PageEnd()) / model_.textLength(), 0, 'f', 1);
+    const double read = 100.0 * static_cast<double>(PageEnd()) / model_.textLength();
+    place += QStringLiteral("  %1%").arg(read, 0, 'f', 1);
     return place;
 }
 
@@ -556,7 +558,8 @@ void ReadingPage::OpenFindDialog() {
         [this, &shown](std::string_view position) {
             PickFindResult(position);
             // Never leave the dialog over the line it has just highlighted.
-            const int32_t index = model_.lineTable().FindContainingInclusive(ParseLeadingInt(position));
+            const int32_t index =
+                model_.lineTable().FindContainingInclusive(ParseLeadingInt(position));
             if (index < 0 || model_.rows() <= 0) return;
             const CellRect cell = model_.cellGrid().At(index % model_.rows(), 0).rect;
             const QRect row(mapToGlobal(QPoint(0, contentTop_ + cell.top)),

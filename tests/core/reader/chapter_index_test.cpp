@@ -15,7 +15,8 @@ namespace {
 const ChapterRules& ShippedRules() {
     static const ChapterRules rules = [] {
         std::string text;
-        EXPECT_TRUE(ReadWholeFile(std::string(QUILLON_TEST_DATA) + "/../../data/chapter_rules.txt", text));
+        EXPECT_TRUE(
+            ReadWholeFile(std::string(QUILLON_TEST_DATA) + "/../../data/chapter_rules.txt", text));
         return ChapterRules::Parse(text);
     }();
     return rules;
@@ -59,7 +60,9 @@ TEST(FindChapters, RecognisesTheCommonHeadingStyles) {
         {"1、出山", true},
         {"12. 夜雨", true},
         {"一、缘起", true},
-        {"第一章的内容我们已经讲过了，现在来讲第二章，这一次的故事要长得多，足足超过了四十个字才结束。", false},
+        {"第一章的内容我们已经讲过了，现在来讲第二章，这一次的故事要长得多，足足超过了四十个字才结"
+         "束。",
+         false},
         {"第一次见面，他就说了谎。", false},
         {"序言里说得明白", false},
         {"3.14", false},
@@ -68,7 +71,8 @@ TEST(FindChapters, RecognisesTheCommonHeadingStyles) {
         {"2024年的春天", false},
     };
     std::string book = "  Some prose first.\r\n";
-    for (const Case& c : cases) book += Gbk("　　他走了很远的路，终于到了。") + "\r\n" + Gbk(c.line) + "\r\n";
+    for (const Case& c : cases)
+        book += Gbk("　　他走了很远的路，终于到了。") + "\r\n" + Gbk(c.line) + "\r\n";
     std::vector<std::string> expected;
     for (const Case& c : cases)
         if (c.heading) expected.push_back(c.line);

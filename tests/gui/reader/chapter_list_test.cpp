@@ -1,5 +1,7 @@
 // The chapter list, the chapter in the status line, the one-click looks and
 // display settings reaching every open page, on real reading pages.
+#include <algorithm>
+
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
@@ -32,7 +34,9 @@ std::string Novel(int count) {
     return text;
 }
 
-QString Status(ReadingPage& page) { return page.findChild<QLabel*>(QStringLiteral("statusLine"))->text(); }
+QString Status(ReadingPage& page) {
+    return page.findChild<QLabel*>(QStringLiteral("statusLine"))->text();
+}
 
 void ClickRow(QListView* list, int row) {
     const QModelIndex index = list->model()->index(row, 0);
@@ -61,18 +65,20 @@ private Q_SLOTS:
         QStringList marked;
         ModalSeam::QueueDialog([&](QDialog* d) {
             auto* list = d->findChild<QListView*>(QStringLiteral("chapterList"));
-            if (!list || list->isHidden() || list->model()->rowCount() != 30) return int(QDialog::Rejected);
+            if (!list || list->isHidden() || list->model()->rowCount() != 30)
+                return int(QDialog::Rejected);
             marked << list->currentIndex().data().toString();
             ClickRow(list, 20);
             return d->result();
         });
-        QTest::mouseClick(page->findChild<QPushButton*>(QStringLiteral("chapterListButton")), Qt::LeftButton);
+        QTest::mouseClick(page->findChild<QPushButton*>(QStringLiteral("chapterListButton")),
+                          Qt::LeftButton);
         QVERIFY(!ModalSeam::HasPendingAnswers());
         QCOMPARE(marked, QStringList{QStringLiteral("▶ 第5章 标题5")});
         QVERIFY(Status(*page).contains(QStringLiteral("第21章 标题21")));
-        const int32_t chapter21 = (*page->chapters())[20].offset;
-        QVERIFY(page->model().firstLineStart() <= chapter21);
-        QVERIFY(page->model().firstLineEnd() + page->model().rows() * 40 > chapter21);
+        // The heading itself is on the page shown.
+        QVERIFY(std::any_of(page->model().pageLines().begin(), page->model().pageLines().end(),
+                            [](const std::string& row) { return row.find(Gbk("第21章")) == 0; }));
 
         // Enter on a row jumps as well; the last page reads 100%.
         ModalSeam::QueueDialog([&](QDialog* d) {
@@ -89,7 +95,8 @@ private Q_SLOTS:
 
     void noHeadingsAndBadRulesAreExplained() {
         ProgramHome home;
-        QVERIFY(WriteWholeFile(home.Path("data/chapter_rules.txt"), "# comment\n^Part [0-9]+$\n^Book (\n"));
+        QVERIFY(WriteWholeFile(home.Path("data/chapter_rules.txt"),
+                               "# comment\n^Part [0-9]+$\n^Book (\n"));
         auto first = OpenPage(NumberedLines(40));
         auto second = OpenPage(NumberedLines(40), "other");
         QTRY_VERIFY(!QtMessenger::Shown().isEmpty());
@@ -158,12 +165,15 @@ private Q_SLOTS:
                 auto luma = [](uint32_t c) {
                     return 0.299 * ColourRed(c) + 0.587 * ColourGreen(c) + 0.114 * ColourBlue(c);
                 };
-                if (std::abs(luma(s.textColour) - luma(s.backColour)) < 100) return int(QDialog::Rejected);
+                if (std::abs(luma(s.textColour) - luma(s.backColour)) < 100)
+                    return int(QDialog::Rejected);
                 if (luma(s.selBackColour) > 200) return int(QDialog::Rejected);
                 texts << s.textColour;
             }
-            QTest::mouseClick(d->findChild<QPushButton*>(QStringLiteral("presetNightButton")), Qt::LeftButton);
-            QTest::mouseClick(d->findChild<QPushButton*>(QStringLiteral("closeButton")), Qt::LeftButton);
+            QTest::mouseClick(d->findChild<QPushButton*>(QStringLiteral("presetNightButton")),
+                              Qt::LeftButton);
+            QTest::mouseClick(d->findChild<QPushButton*>(QStringLiteral("closeButton")),
+                              Qt::LeftButton);
             return d->result();
         });
         first->OpenSettingsDialog();
@@ -177,8 +187,10 @@ private Q_SLOTS:
         }
         // Saved, a change reaches the other page too, and pages opened later.
         ModalSeam::QueueDialog([&](QDialog* d) {
-            d->findChild<QLineEdit*>(QStringLiteral("charSpacingEdit"))->setText(QStringLiteral("20"));
-            QTest::mouseClick(d->findChild<QPushButton*>(QStringLiteral("saveButton")), Qt::LeftButton);
+            d->findChild<QLineEdit*>(QStringLiteral("charSpacingEdit"))
+                ->setText(QStringLiteral("20"));
+            QTest::mouseClick(d->findChild<QPushButton*>(QStringLiteral("saveButton")),
+                              Qt::LeftButton);
             return d->result();
         });
         second->OpenSettingsDialog();
