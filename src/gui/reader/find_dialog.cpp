@@ -46,10 +46,10 @@ FindDialog::FindDialog(const std::string& bookText, std::function<void(std::stri
     list_->setColumnWidth(1, 80);
     list_->setColumnWidth(2, 200);
     list_->setColumnWidth(3, 60);
-    list_->setColumnWidth(4, 320);
+    list_->setColumnWidth(4, 280);
     list_->header()->setStretchLastSection(false);
     grid->addWidget(list_, 2, 0, 1, 3);
-    resize(560, 360);
+    resize(740, 360);
 
     connect(run, &QPushButton::clicked, this, &FindDialog::RunSearch);
     connect(list_, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* item, int) { PickRow(item); });

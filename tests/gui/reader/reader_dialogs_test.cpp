@@ -368,7 +368,7 @@ private Q_SLOTS:
         QVERIFY(checked);
         QCOMPARE(headers, (QStringList{QStringLiteral("标号/80"), QStringLiteral("位置/80"),
                                        QStringLiteral("查找结果/200"), QStringLiteral("页码/60"),
-                                       QStringLiteral("上下文/320")}));
+                                       QStringLiteral("上下文/280")}));
         QVERIFY(Shown(QStringLiteral("请输入要查找的内容")));
         QVERIFY(Shown(QStringLiteral("未找到，请重新查找")));
         // The page column names the page the click turns to.
