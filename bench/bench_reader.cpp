@@ -1,7 +1,8 @@
 // Reader hot paths over a 100 MiB GBK book: splitting into display lines,
-// finding a word, laying out a page, re-splitting on a resize and opening
-// the book from disk. Each is compared with counting the book's LF bytes with
-// memchr, the cheapest full pass over the same bytes.
+// finding a word, finding the chapter headings, laying out a page,
+// re-splitting on a resize and opening the book from disk. Each is compared
+// with counting the book's LF bytes with memchr, the cheapest full pass over
+// the same bytes.
 
 #include <malloc.h>
 
@@ -14,6 +15,7 @@
 #include <benchmark/benchmark.h>
 
 #include "core/platform/file_io.h"
+#include "core/reader/chapter_index.h"
 #include "core/reader/find_in_book.h"
 #include "core/reader/paging_model.h"
 #include "core/text/gbk_literal.h"
@@ -132,6 +134,27 @@ void BM_FindCaseInsensitive(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * book.size()));
 }
 
+// The chapter list of the whole book with the shipped heading rules.
+void BM_FindChapters(benchmark::State& state) {
+    const std::string& book = Book();
+    std::string source = __FILE__;
+    source.resize(source.rfind('/') + 1);
+    std::string ruleText;
+    if (!ReadWholeFile(source + "../data/chapter_rules.txt", ruleText)) {
+        state.SkipWithError("data/chapter_rules.txt not found beside bench/");
+        return;
+    }
+    const ChapterRules rules = ChapterRules::Parse(ruleText);
+    size_t found = 0;
+    for (auto _ : state) {
+        std::vector<Chapter> chapters = FindChapters(book, rules);
+        found = chapters.size();
+        benchmark::DoNotOptimize(chapters.data());
+    }
+    state.counters["headings"] = static_cast<double>(found);
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * book.size()));
+}
+
 // One page turn's layout in the middle of the book, for a book of the
 // argument's size in MiB: the time must not grow with the book.
 void BM_LayoutPage(benchmark::State& state) {
@@ -188,6 +211,7 @@ void BM_OpenBook(benchmark::State& state) {
 BENCHMARK(BM_MemchrLF)->Unit(benchmark::kMillisecond)->Iterations(30);
 BENCHMARK(BM_SplitLines)->Unit(benchmark::kMillisecond)->Iterations(15);
 BENCHMARK(BM_FindCaseInsensitive)->Unit(benchmark::kMillisecond)->Iterations(15);
+BENCHMARK(BM_FindChapters)->Unit(benchmark::kMillisecond)->Iterations(15);
 BENCHMARK(BM_LayoutPage)->Arg(1)->Arg(100)->Unit(benchmark::kMicrosecond)->MinTime(0.2);
 BENCHMARK(BM_Relayout)->Unit(benchmark::kMillisecond)->Iterations(10);
 BENCHMARK(BM_OpenBook)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();

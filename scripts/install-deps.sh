@@ -8,7 +8,7 @@ PACKAGES=(
   qt6-base-dev qt6-base-dev-tools qt6-webengine-dev qt6-webengine-dev-tools
   libqt6webenginecore6-bin libqt6opengl6-dev qt6-qpa-plugins
   libcurl4-openssl-dev libssl-dev libminizip-dev zlib1g-dev
-  libopencc-dev opencc libespeak-ng-dev espeak-ng espeak-ng-data
+  libopencc-dev opencc libespeak-ng-dev espeak-ng espeak-ng-data libpcre2-dev
   libgtest-dev libgmock-dev libcpp-httplib-dev libbenchmark-dev
   fonts-arphic-uming fontconfig
   xvfb xauth openbox

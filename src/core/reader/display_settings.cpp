@@ -318,6 +318,34 @@ DisplaySettings CollectDisplaySettings(const DisplaySettingsForm& form) {
     return s;
 }
 
+// ---- One-click looks ----
+
+void ApplyColourPreset(DisplaySettingsForm& form, ColourPreset preset) {
+    struct Look {
+        uint32_t text, back, selText, selBack, shadow;
+        bool shadowOn;
+    };
+    // The selection keeps a strong contrast with both the page and its own
+    // text; only parchment keeps a soft shadow, which reads as ink.
+    static const Look kLooks[] = {
+        {MakeColour(34, 34, 34), MakeColour(250, 246, 238), MakeColour(255, 255, 255),
+         MakeColour(51, 103, 214), MakeColour(200, 200, 200), false},
+        {MakeColour(190, 190, 190), MakeColour(22, 22, 24), MakeColour(22, 22, 24),
+         MakeColour(120, 150, 200), MakeColour(0, 0, 0), false},
+        {MakeColour(34, 51, 34), MakeColour(199, 237, 204), MakeColour(255, 255, 255),
+         MakeColour(46, 125, 50), MakeColour(170, 200, 170), false},
+        {MakeColour(88, 56, 28), MakeColour(239, 224, 185), MakeColour(255, 248, 230),
+         MakeColour(139, 90, 43), MakeColour(215, 195, 150), true},
+    };
+    const Look& look = kLooks[static_cast<size_t>(preset)];
+    form.textColour = look.text;
+    form.backColour = look.back;
+    form.selTextColour = look.selText;
+    form.selBackColour = look.selBack;
+    form.shadowColour = look.shadow;
+    form.showShadow = look.shadowOn;
+}
+
 // ---- Pictures ----
 
 std::string PictureFolder() { return GetProgramFolder() + "data/bkimg/"; }

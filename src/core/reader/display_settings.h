@@ -173,6 +173,18 @@ DisplaySettingsForm FormFromSettings(const DisplaySettings& settings);
 // of 1-100 becomes 14; picture slots are rebuilt from the list.
 DisplaySettings CollectDisplaySettings(const DisplaySettingsForm& form);
 
+// ---- One-click looks ----
+
+// 日间 dark text on warm white, 夜间 light grey on near black, 护眼 dark on
+// soft green, 羊皮纸 dark brown on parchment.
+enum class ColourPreset { Day, Night, EyeCare, Parchment };
+inline constexpr ColourPreset kColourPresets[] = {ColourPreset::Day, ColourPreset::Night,
+                                                  ColourPreset::EyeCare, ColourPreset::Parchment};
+
+// Sets the text, background, selection and shadow colours and the shadow
+// switch of `form`; font, spacing and pictures stay.
+void ApplyColourPreset(DisplaySettingsForm& form, ColourPreset preset);
+
 // ---- Background pictures ----
 
 // <program folder>data/bkimg/

@@ -200,4 +200,49 @@ bool PickResult(PagingModel& model, std::string_view positionText) {
     return model.GoToOffsetAndSelect(ParseLeadingInt(positionText));
 }
 
+int32_t PageOfPosition(const PagingModel& model, int64_t position) {
+    if (model.rows() <= 0) return 0;
+    const int32_t index = model.lineTable().FindContainingInclusive(position);
+    return index < 0 ? 0 : index / model.rows() + 1;
+}
+
+std::string FindRowContext(std::string_view text, int32_t position, size_t length, int around) {
+    // Characters are only known walking forward from a line start; a line
+    // longer than this is walked from this far back instead.
+    constexpr size_t kMaxWalk = 4096;
+    const size_t pos = std::min<size_t>(static_cast<size_t>(std::max(position, 0)), text.size());
+    const size_t hitEnd = std::min(text.size(), pos + length);
+    size_t lineStart = pos > kMaxWalk ? pos - kMaxWalk : 0;
+    for (size_t i = pos; i > lineStart; --i) {
+        if (text[i - 1] == '\n') {
+            lineStart = i;
+            break;
+        }
+    }
+    auto width = [&](size_t i) {
+        return IsGbkLead(static_cast<unsigned char>(text[i])) && i + 1 < text.size() ? 2u : 1u;
+    };
+    // The last `around` character starts before the hit.
+    std::vector<size_t> starts;
+    for (size_t i = lineStart; i < pos; i += width(i)) starts.push_back(i);
+    const size_t from = starts.size() > static_cast<size_t>(around)
+                            ? starts[starts.size() - static_cast<size_t>(around)]
+                            : lineStart;
+    size_t to = hitEnd;
+    for (int n = 0; n < around && to < text.size() && text[to] != '\n'; ++n) to += width(to);
+    to = std::min(to, text.size());
+    auto clean = [](std::string_view s) {
+        std::string out(s);
+        for (char& c : out)
+            if (c == '\t' || c == '\r' || c == '\n') c = ' ';
+        return out;
+    };
+    const std::string cut = Gbk("…");
+    std::string out = from > lineStart ? cut : std::string();
+    out += clean(text.substr(from, pos - from)) + Gbk("【") + clean(text.substr(pos, hitEnd - pos)) +
+           Gbk("】") + clean(text.substr(hitEnd, to - hitEnd));
+    if (to < text.size() && text[to] != '\n' && text[to] != '\r') out += cut;
+    return out;
+}
+
 }  // namespace quillon

@@ -47,4 +47,13 @@ std::vector<FindRow> RunSearch(std::string_view text, std::string_view what, boo
 // when no line holds the position.
 bool PickResult(PagingModel& model, std::string_view positionText);
 
+// The page (from 1) on which PickResult would show `position` in the
+// model's current layout; 0 when no line holds it.
+int32_t PageOfPosition(const PagingModel& model, int64_t position);
+
+// The hit of `length` bytes at `position` with up to `around` characters of
+// its own line on either side, the hit in 【】, for a result row (GBK).
+// Tabs and CRs inside become spaces; "…" marks a cut line.
+std::string FindRowContext(std::string_view text, int32_t position, size_t length, int around = 8);
+
 }  // namespace quillon

@@ -75,24 +75,30 @@ bool IsGb18030FourByte(const char* p) {
 
 }  // namespace
 
-std::string ConvertCharset(std::string_view input, const char* from, const char* to,
-                           std::string_view replacement) {
-    size_t replaced = 0;
-    return ConvertCharsetCounted(input, from, to, replacement, replaced);
+CharsetConverter::CharsetConverter(const char* from, const char* to, std::string_view replacement)
+    : cd_(iconv_open(to, from)),
+      replacement_(replacement),
+      fromUtf8_(std::string_view(from) == "UTF-8"),
+      wideUnit_(WideSourceOf(from).unit),
+      wideBigEndian_(WideSourceOf(from).bigEndian),
+      fromDoubleByte_(IsDoubleByteCharset(from)),
+      fromGb18030_(std::string_view(from) == "GB18030") {}
+
+CharsetConverter::~CharsetConverter() {
+    if (ok()) iconv_close(static_cast<iconv_t>(cd_));
 }
 
-std::string ConvertCharsetCounted(std::string_view input, const char* from, const char* to,
-                                  std::string_view replacement, size_t& replaced) {
-    std::string out;
-    if (input.empty()) return out;
-    iconv_t cd = iconv_open(to, from);
-    if (cd == reinterpret_cast<iconv_t>(-1)) return std::string(input);
+bool CharsetConverter::ok() const { return cd_ != reinterpret_cast<void*>(-1); }
 
-    const bool fromUtf8 = std::string_view(from) == "UTF-8";
-    const WideSource wide = WideSourceOf(from);
-    const bool fromDoubleByte = IsDoubleByteCharset(from);
-    const bool fromGb18030 = std::string_view(from) == "GB18030";
-    out.reserve(input.size() * 3 / 2 + 16);
+void CharsetConverter::Convert(std::string_view input, std::string& out) {
+    out.clear();
+    if (input.empty()) return;
+    if (!ok()) {
+        out.assign(input);
+        return;
+    }
+    auto cd = static_cast<iconv_t>(cd_);
+    const WideSource wide{wideUnit_, wideBigEndian_};
     char buffer[4096];
     char* in = const_cast<char*>(input.data());
     size_t inLeft = input.size();
@@ -105,23 +111,23 @@ std::string ConvertCharsetCounted(std::string_view input, const char* from, cons
         if (error == 0 || error == E2BIG) continue;
         // Invalid or unmappable input (EILSEQ), or a sequence cut off by the
         // end of the text (EINVAL): one replacement, then skip it.
-        out.append(replacement);
-        ++replaced;
+        out.append(replacement_);
+        ++replaced_;
         size_t skip = 1;
         if (error == EINVAL) {
             skip = inLeft;
         } else if (wide.unit > 1) {
             skip = WideSkip(wide, reinterpret_cast<const unsigned char*>(in), inLeft);
-        } else if (fromUtf8) {
+        } else if (fromUtf8_) {
             size_t len = Utf8SequenceLength(static_cast<unsigned char>(*in));
             // Skip a whole character only when it is well-formed (it is then
             // merely unmappable); a broken sequence loses just its first byte.
             if (len > 1 && len <= inLeft && IsValidUtf8(std::string_view(in, len))) skip = len;
-        } else if (fromGb18030 && inLeft >= 4 && IsGb18030FourByte(in)) {
+        } else if (fromGb18030_ && inLeft >= 4 && IsGb18030FourByte(in)) {
             // A four-byte character without a form in the target goes as a
             // whole, or its digits would show as text.
             skip = 4;
-        } else if (fromDoubleByte && inLeft >= 2) {
+        } else if (fromDoubleByte_ && inLeft >= 2) {
             // A well-formed pair without a form in the target (a Big5
             // character GBK lacks) goes as a whole; otherwise its trail byte
             // would be read as the start of the next character.
@@ -138,7 +144,22 @@ std::string ConvertCharsetCounted(std::string_view input, const char* from, cons
     size_t dstLeft = sizeof buffer;
     iconv(cd, nullptr, nullptr, &dst, &dstLeft);
     out.append(buffer, dst - buffer);
-    iconv_close(cd);
+}
+
+std::string ConvertCharset(std::string_view input, const char* from, const char* to,
+                           std::string_view replacement) {
+    size_t replaced = 0;
+    return ConvertCharsetCounted(input, from, to, replacement, replaced);
+}
+
+std::string ConvertCharsetCounted(std::string_view input, const char* from, const char* to,
+                                  std::string_view replacement, size_t& replaced) {
+    if (input.empty()) return {};
+    CharsetConverter converter(from, to, replacement);
+    std::string out;
+    out.reserve(input.size() * 3 / 2 + 16);
+    converter.Convert(input, out);
+    replaced += converter.replaced();
     return out;
 }
 

@@ -28,6 +28,31 @@ std::string Utf8ToGbk(std::string_view utf8);
 std::string ConvertCharset(std::string_view input, const char* from, const char* to,
                            std::string_view replacement);
 
+// One conversion held open for many short inputs (the lines of a book
+// tried one by one), with the rules of ConvertCharset: opening a converter
+// costs far more than converting a line.
+class CharsetConverter final {
+public:
+    CharsetConverter(const char* from, const char* to, std::string_view replacement);
+    ~CharsetConverter();
+    CharsetConverter(const CharsetConverter&) = delete;
+    CharsetConverter& operator=(const CharsetConverter&) = delete;
+
+    // `input` converted into `out` (replaced, not appended to). An unknown
+    // charset copies the input unchanged, as ConvertCharset does.
+    void Convert(std::string_view input, std::string& out);
+
+private:
+    bool ok() const;
+
+    void* cd_;
+    std::string replacement_;
+    bool fromUtf8_;
+    size_t wideUnit_;
+    bool wideBigEndian_;
+    bool fromDoubleByte_;
+};
+
 // True when `bytes` is well-formed UTF-8 (overlongs and surrogates refused).
 bool IsValidUtf8(std::string_view bytes);
 

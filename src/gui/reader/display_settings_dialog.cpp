@@ -143,6 +143,21 @@ DisplaySettingsDialog::DisplaySettingsDialog(const DisplaySettings& current, QWi
     buttons->addWidget(apply);
     buttons->addWidget(save);
     buttons->addWidget(close);
+    buttons->addSpacing(12);
+    buttons->addWidget(new QLabel(QStringLiteral("配色"), this));
+    const std::pair<ColourPreset, const char*> looks[] = {
+        {ColourPreset::Day, "presetDayButton"},
+        {ColourPreset::Night, "presetNightButton"},
+        {ColourPreset::EyeCare, "presetEyeCareButton"},
+        {ColourPreset::Parchment, "presetParchmentButton"}};
+    const QString captions[] = {QStringLiteral("日间"), QStringLiteral("夜间"),
+                                QStringLiteral("护眼"), QStringLiteral("羊皮纸")};
+    for (size_t i = 0; i < std::size(looks); ++i) {
+        auto* b = MakeButton(this, looks[i].second, captions[i]);
+        buttons->addWidget(b);
+        const ColourPreset preset = looks[i].first;
+        connect(b, &QPushButton::clicked, this, [this, preset] { UsePreset(preset); });
+    }
     buttons->addStretch();
     connect(apply, &QPushButton::clicked, this, &DisplaySettingsDialog::Apply);
     connect(save, &QPushButton::clicked, this, &DisplaySettingsDialog::SaveAndClose);
@@ -249,6 +264,19 @@ void DisplaySettingsDialog::DeleteSelectedPicture() {
     QtMessenger messenger(this);
     if (!DeletePicture(form_.pictures, pictureList_->currentRow(), messenger)) return;
     RefreshPictureList(0);
+}
+
+void DisplaySettingsDialog::UsePreset(ColourPreset preset) {
+    ApplyColourPreset(form_, preset);
+    for (int i = 0; i < colourCount_; ++i) {
+        ColourRow& row = colours_[i];
+        const bool blocked = row.edit->blockSignals(true);
+        row.edit->setText(FromUtf8(FormatColour(*row.value)));
+        row.edit->blockSignals(blocked);
+        PaintSwatch(row);
+    }
+    showShadow_->setChecked(form_.showShadow);
+    Apply();
 }
 
 DisplaySettingsForm DisplaySettingsDialog::CurrentForm() const {

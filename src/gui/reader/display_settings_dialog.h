@@ -19,6 +19,8 @@ namespace quillon {
 //             `stored()`);
 //   "关闭"     closes rejected; edits not applied are dropped, those
 //             applied stay.
+// A look (日间, 夜间, 护眼, 羊皮纸) sets the colours and the shadow switch
+// and applies them at once.
 class DisplaySettingsDialog final : public QDialog {
     Q_OBJECT
 public:
@@ -34,6 +36,7 @@ public:
     void ChooseFont();
     void AddPictureFromFile();
     void DeleteSelectedPicture();
+    void UsePreset(ColourPreset preset);
 
 Q_SIGNALS:
     void applied(const DisplaySettings& settings);

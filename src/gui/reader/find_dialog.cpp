@@ -2,10 +2,12 @@
 
 #include <QCheckBox>
 #include <QGridLayout>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTreeWidget>
 
 #include "core/reader/find_in_book.h"
@@ -38,13 +40,16 @@ FindDialog::FindDialog(const std::string& bookText, std::function<void(std::stri
     list_->setRootIsDecorated(false);
     list_->setUniformRowHeights(true);
     list_->setSelectionMode(QAbstractItemView::SingleSelection);
-    list_->setHeaderLabels({QStringLiteral("标号"), QStringLiteral("位置"), QStringLiteral("查找结果")});
+    list_->setHeaderLabels({QStringLiteral("标号"), QStringLiteral("位置"), QStringLiteral("查找结果"),
+                            QStringLiteral("页码"), QStringLiteral("上下文")});
     list_->setColumnWidth(0, 80);
     list_->setColumnWidth(1, 80);
     list_->setColumnWidth(2, 200);
+    list_->setColumnWidth(3, 60);
+    list_->setColumnWidth(4, 280);
     list_->header()->setStretchLastSection(false);
     grid->addWidget(list_, 2, 0, 1, 3);
-    resize(420, 360);
+    resize(740, 360);
 
     connect(run, &QPushButton::clicked, this, &FindDialog::RunSearch);
     connect(list_, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* item, int) { PickRow(item); });
@@ -63,10 +68,36 @@ void FindDialog::RunSearch() {
     items.reserve(static_cast<qsizetype>(rows.size()));
     const QString label = FromUtf8(kFindRowLabel);
     for (const FindRow& row : rows) {
+        const QString page = pageOf_ ? QString::number(pageOf_(row.position)) : QString();
         items.append(new QTreeWidgetItem(QStringList{
-            label, FromUtf8(FindRowPositionText(row)), FromGbk(row.found)}));
+            label, FromUtf8(FindRowPositionText(row)), FromGbk(row.found), page,
+            FromGbk(FindRowContext(text_, row.position, what.size()))}));
     }
     list_->addTopLevelItems(items);
+}
+
+void FindDialog::MoveAsideOf(const QRect& globalRect) {
+    const QRect frame = frameGeometry();
+    if (!frame.intersects(globalRect)) return;
+    const QScreen* shown = screen() ? screen() : QGuiApplication::primaryScreen();
+    const QRect area = shown ? shown->availableGeometry() : QRect();
+    const int gap = 8;
+    const QPoint shift = pos() - frame.topLeft();  // the frame around the dialog
+    const QPoint candidates[] = {
+        {frame.left(), globalRect.bottom() + 1 + gap},
+        {frame.left(), globalRect.top() - gap - frame.height()},
+        {globalRect.right() + 1 + gap, frame.top()},
+        {globalRect.left() - gap - frame.width(), frame.top()},
+    };
+    for (const QPoint& at : candidates) {
+        const QRect moved(at, frame.size());
+        if (area.isEmpty() || area.contains(moved)) {
+            move(at + shift);
+            return;
+        }
+    }
+    // No room anywhere: below the line, even if partly off the screen.
+    move(candidates[0] + shift);
 }
 
 void FindDialog::PickRow(QTreeWidgetItem* item) {

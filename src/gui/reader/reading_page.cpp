@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <ctime>
+#include <set>
 
 #include <QActionGroup>
 #include <QApplication>
@@ -21,12 +22,15 @@
 #include "core/platform/program_folder.h"
 #include "core/reader/find_in_book.h"
 #include "core/text/byte_string.h"
+#include "core/text/gbk_codec.h"
+#include "core/text/gbk_literal.h"
 #include "gui/app/bar_button.h"
 #include "gui/app/qt_messenger.h"
 #include "gui/app/text_convert.h"
 #include "gui/app/ui_fonts.h"
 #include "gui/reader/add_bookmark_dialog.h"
 #include "gui/reader/auto_turn_dialog.h"
+#include "gui/reader/chapter_list_dialog.h"
 #include "gui/reader/display_settings_dialog.h"
 #include "gui/reader/find_dialog.h"
 #include "gui/reader/modal_seam.h"
@@ -61,6 +65,9 @@ constexpr BookEncoding kChoosable[] = {BookEncoding::kAuto,    BookEncoding::kGb
 // A reader who stays on a page this long has read to it.
 constexpr int kPositionSaveDelayMs = 1500;
 constexpr int kWheelNotch = 120;
+// Books above this size have their headings found on a thread of their own,
+// so the first page shows without waiting for the scan.
+constexpr size_t kBackgroundChapterBytes = 4u << 20;
 
 const QString kFullScreenCaption = FullScreenCaption();
 const QString kNormalCaption = NormalCaption();
@@ -122,6 +129,7 @@ ReadingPage::ReadingPage(QWidget* parent) : QWidget(parent) {
 }
 
 ReadingPage::~ReadingPage() {
+    chapterSearch_.Cancel();
     qApp->removeEventFilter(this);
     positionTimer_.stop();
     SavePosition();
@@ -172,6 +180,7 @@ void ReadingPage::BuildButtonBar() {
             [this](bool on) { ApplyTextChoice({textChoice_.encoding, on}); });
     encodingButton_->setMenu(menu);
     ShowTextChoice();
+    chapterButton_ = MakeButton(this, "chapterListButton", QStringLiteral("目录"));
 
     // Speech comes with its own subsystem; until then it holds its place so
     // the bar does not move when it arrives.
@@ -181,7 +190,7 @@ void ReadingPage::BuildButtonBar() {
             addBookmarkButton_, deleteBookmarkButton_, speechButton_,     pageTextButton_,
             autoTurnButton_,    findButton_,           firstButton_,      lastButton_,
             prevButton_,        nextButton_,           pageNumberEdit_,   goButton_,
-            encodingButton_};
+            encodingButton_,    chapterButton_};
     LayOutButtonBar();
 
     connect(settingsButton_, &QPushButton::clicked, this, &ReadingPage::OpenSettingsDialog);
@@ -198,6 +207,7 @@ void ReadingPage::BuildButtonBar() {
     connect(prevButton_, &QPushButton::clicked, this, &ReadingPage::PrevPageCommand);
     connect(nextButton_, &QPushButton::clicked, this, &ReadingPage::NextPageCommand);
     connect(goButton_, &QPushButton::clicked, this, &ReadingPage::GoToPageCommand);
+    connect(chapterButton_, &QPushButton::clicked, this, &ReadingPage::OpenChapterList);
     RefreshBookmarkList(0);
 }
 
@@ -244,10 +254,13 @@ void ReadingPage::ReadTagFile() {
 // ---- Host side ----
 
 void ReadingPage::SetText(std::string bytes) {
+    // The search reads the model's text where it lies: it must stop first.
+    chapterSearch_.Cancel();
     SavePosition();
     pendingPosition_.reset();
     savedPosition_ = -1;
     model_.SetText(std::move(bytes));
+    StartChapterSearch();
     pageNumberEdit_->setText(FromUtf8(model_.pageNumberText()));
     ClearSelection(model_);
     DrawPage();
@@ -355,7 +368,7 @@ void ReadingPage::AfterLayout() {
         pageNumberEdit_->setText(page);
         pageNumberEdit_->setCursorPosition(std::min(caret, static_cast<int>(page.size())));
     }
-    statusLine_->setText(FromGbk(model_.statusText()));
+    statusLine_->setText(FromGbk(model_.statusText()) + ChapterStatus());
     SetWordMode(false);
     DrawPage();
     if (model_.lineCount() > 0) positionTimer_.start();
@@ -366,7 +379,7 @@ void ReadingPage::SplitSlice() {
     if (!model_.ContinueSplit(kSplitSliceBytes)) return;
     splitTimer_.stop();
     model_.RefreshStatus();
-    statusLine_->setText(FromGbk(model_.statusText()));
+    statusLine_->setText(FromGbk(model_.statusText()) + ChapterStatus());
 }
 
 // ---- Bottom bar ----
@@ -485,10 +498,19 @@ void ReadingPage::ApplyDisplaySettings(const DisplaySettings& settings) {
     RelayoutNow();
 }
 
+void ReadingPage::ApplyDisplaySettingsEverywhere(const DisplaySettings& settings) {
+    ProgramDisplaySettings() = settings;
+    for (QWidget* w : QApplication::allWidgets()) {
+        if (auto* page = qobject_cast<ReadingPage*>(w)) page->ApplyDisplaySettings(settings);
+    }
+}
+
 void ReadingPage::OpenSettingsDialog() {
     DisplaySettingsDialog dialog(settings_, this);
-    connect(&dialog, &DisplaySettingsDialog::applied, this, &ReadingPage::ApplyDisplaySettings);
-    if (ModalSeam::Exec(&dialog) == QDialog::Accepted) ApplyDisplaySettings(dialog.stored());
+    connect(&dialog, &DisplaySettingsDialog::applied, this,
+            &ReadingPage::ApplyDisplaySettingsEverywhere);
+    if (ModalSeam::Exec(&dialog) == QDialog::Accepted)
+        ApplyDisplaySettingsEverywhere(dialog.stored());
 }
 
 // ---- Navigation ----
@@ -558,11 +580,111 @@ void ReadingPage::JumpToBookmark(int index) {
     AfterLayout();
 }
 
+// ---- Chapters ----
+
+void ReadingPage::StartChapterSearch() {
+    chapters_.reset();
+    const int generation = ++chapterGeneration_;
+    ChapterRules rules = LoadChapterRules();
+    // Each bad rule is named once per run, not at every book opened.
+    static std::set<std::string> named;
+    std::string bad;
+    for (const std::string& rule : rules.invalid()) {
+        if (named.insert(rule).second) bad += "\r\n" + Utf8ToGbk(rule);
+    }
+    if (!bad.empty()) {
+        // After the book has opened: a box inside the opening would run the
+        // event loop while the page has no geometry yet.
+        QTimer::singleShot(0, this, [this, bad] {
+            QtMessenger(this).Inform(Gbk("目录规则有误，已跳过：") + bad, MessageKind::Warning);
+        });
+    }
+    const std::string& text = model_.text();
+    if (text.size() < kBackgroundChapterBytes) {
+        TakeChapters(FindChapters(text, rules));
+        return;
+    }
+    chapterSearch_.Start(text, std::move(rules), [this, generation](std::vector<Chapter> found) {
+        // Queued to the page's thread; the page cancels and joins the search
+        // before it goes, and events for a deleted object are dropped.
+        QMetaObject::invokeMethod(
+            this,
+            [this, generation, found = std::move(found)]() mutable {
+                if (generation == chapterGeneration_) TakeChapters(std::move(found));
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void ReadingPage::TakeChapters(std::vector<Chapter> chapters) {
+    chapters_ = std::make_shared<const std::vector<Chapter>>(std::move(chapters));
+    if (chapterDialog_)
+        chapterDialog_->SetChapters(chapters_, CurrentChapterIndex());
+    if (model_.lineCount() > 0)
+        statusLine_->setText(FromGbk(model_.statusText()) + ChapterStatus());
+}
+
+int64_t ReadingPage::PageEnd() const {
+    if (model_.lineCount() == 0 || model_.rows() <= 0) return 0;
+    const int32_t last = std::min(model_.topLine() + model_.rows(), model_.lineCount()) - 1;
+    return std::min(model_.lineTable()[last].end, model_.textLength());
+}
+
+int ReadingPage::CurrentChapterIndex() const {
+    // A heading anywhere on the page counts: pages start at multiples of
+    // the row count, so the page a heading was jumped to rarely starts with
+    // it, and the reader reads that chapter next.
+    const int64_t end = PageEnd();
+    return chapters_ && end > 0 ? CurrentChapter(*chapters_, end - 1) : -1;
+}
+
+QString ReadingPage::ChapterStatus() const {
+    if (model_.textLength() == 0 || PageEnd() == 0) return {};
+    QString place;
+    const int current = CurrentChapterIndex();
+    if (current >= 0)
+        place = QStringLiteral("  ") + FromGbk((*chapters_)[static_cast<size_t>(current)].title);
+    // Read up to the end of the page shown: the last page reads 100%.
+    const double read = 100.0 * static_cast<double>(PageEnd()) / model_.textLength();
+    place += QStringLiteral("  %1%").arg(read, 0, 'f', 1);
+    return place;
+}
+
+void ReadingPage::OpenChapterList() {
+    ChapterListDialog dialog(
+        [this](int32_t offset) {
+            PickPicture();
+            model_.GoToOffset(offset);
+            AfterLayout();
+        },
+        this);
+    if (chapters_) dialog.SetChapters(chapters_, CurrentChapterIndex());
+    chapterDialog_ = &dialog;
+    ModalSeam::Exec(&dialog);
+}
+
 // ---- Dialogs ----
 
 void ReadingPage::OpenFindDialog() {
+    FindDialog* shown = nullptr;
     FindDialog dialog(
-        model_.text(), [this](std::string_view position) { PickFindResult(position); }, this);
+        model_.text(),
+        [this, &shown](std::string_view position) {
+            PickFindResult(position);
+            // Never leave the dialog over the line it has just highlighted.
+            const int32_t index =
+                model_.lineTable().FindContainingInclusive(ParseLeadingInt(position));
+            if (index < 0 || model_.rows() <= 0) return;
+            const CellRect cell = model_.cellGrid().At(index % model_.rows(), 0).rect;
+            const QRect row(mapToGlobal(QPoint(0, contentTop_ + cell.top)),
+                            QSize(width(), cell.bottom - cell.top));
+            // Moved once the click is over: moving a window in the middle
+            // of its own mouse event leaves Qt reading freed event state.
+            QTimer::singleShot(0, shown, [shown, row] { shown->MoveAsideOf(row); });
+        },
+        this);
+    shown = &dialog;
+    dialog.SetPageLookup([this](int32_t position) { return PageOfPosition(model_, position); });
     ModalSeam::Exec(&dialog);
 }
 

@@ -2,14 +2,18 @@
 
 #include <functional>
 #include <optional>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include <QImage>
+#include <QPointer>
 #include <QTimer>
 #include <QWidget>
 
 #include "core/reader/book_text_choice.h"
 #include "core/reader/bookmarks.h"
+#include "core/reader/chapter_index.h"
 #include "core/reader/display_settings.h"
 #include "core/reader/paging_model.h"
 #include "core/reader/reading_resume.h"
@@ -23,6 +27,8 @@ class QLineEdit;
 class QPushButton;
 
 namespace quillon {
+
+class ChapterListDialog;
 
 // The reading panel of one open book: a bar of buttons along the top, the
 // page drawn cell by cell in the band between, and the status line along the
@@ -88,10 +94,14 @@ public:
     void SavePosition();
     // The selected characters of the page, in text order.
     QString SelectedText() const;
+    void OpenChapterList();
 
     // New display settings: picks a picture, re-splits keeping the reading
     // position, redraws.
     void ApplyDisplaySettings(const DisplaySettings& settings);
+    // The same for every reading page of the program, and for pages opened
+    // later: what the settings dialog applied or saved.
+    static void ApplyDisplaySettingsEverywhere(const DisplaySettings& settings);
     // Chooses and loads the background picture for the next page shown.
     void PickPicture();
     // Turns to the page of a find result and selects its row.
@@ -130,6 +140,8 @@ public:
     int pictureCursor() const { return pictureCursor_; }
     const PagePicture& picture() const { return picture_; }
     bool wordMode() const { return wordMode_; }
+    // The book's chapter headings; null while they are still being found.
+    const std::vector<Chapter>* chapters() const { return chapters_.get(); }
 
 Q_SIGNALS:
     // The full-screen button asks the main frame to enter (true) or leave
@@ -168,6 +180,12 @@ private:
     void RestorePosition();
     void ScrollLinesCommand(int delta);
     bool IsFullScreenCaption() const;
+    void StartChapterSearch();
+    void TakeChapters(std::vector<Chapter> chapters);
+    QString ChapterStatus() const;
+    // The byte after the last line shown; 0 before any layout.
+    int64_t PageEnd() const;
+    int CurrentChapterIndex() const;
 
     PagingModel model_;
     DisplaySettings settings_;
@@ -199,6 +217,13 @@ private:
     bool wordMode_ = false;
     std::function<bool()> fullScreenQuery_;
     WordLookup wordLookup_;
+
+    std::shared_ptr<const std::vector<Chapter>> chapters_;
+    ChapterSearch chapterSearch_;
+    // Results of a search for a book that has since been replaced are
+    // dropped: each search carries the number it was started under.
+    int chapterGeneration_ = 0;
+    QPointer<ChapterListDialog> chapterDialog_;
 
     QList<QWidget*> bar_;
     int contentTop_ = 0;
@@ -234,6 +259,7 @@ private:
     QList<QAction*> encodingActions_;
     QAction* simplifiedAction_ = nullptr;
     QPushButton* goButton_ = nullptr;
+    QPushButton* chapterButton_ = nullptr;
     QLabel* statusLine_ = nullptr;
     QLabel* wordPanel_ = nullptr;
     QPushButton* explainButton_ = nullptr;

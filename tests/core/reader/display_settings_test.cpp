@@ -70,6 +70,30 @@ TEST(DisplaySettingsRecord, DefaultsAndLayout) {
     EXPECT_EQ(r.substr(116 + 19 * 300, 9), std::string("last.bmp\0", 9));
 }
 
+// A new user's first look comes from the shipped record; the built-in
+// defaults (for a missing file) stay as they were.
+TEST(DisplaySettingsRecord, ShippedRecordIsTheDayLookAtAReadableSize) {
+    const std::string shipped = std::string(QUILLON_TEST_DATA) + "/../../data/showcfg3.dat";
+    ASSERT_EQ(FileSize(shipped), static_cast<long long>(DisplaySettings::kRecordSize));
+    DisplaySettings s;
+    s.Load(shipped);
+    DisplaySettingsForm day;
+    ApplyColourPreset(day, ColourPreset::Day);
+    EXPECT_EQ(s.textColour, day.textColour);
+    EXPECT_EQ(s.backColour, day.backColour);
+    EXPECT_EQ(s.selBackColour, day.selBackColour);
+    EXPECT_EQ(s.extra.showShadow, 0);
+    EXPECT_EQ(s.font.Face(), Gbk("宋体"));
+    // The glyphs fill their cells: a two-byte character spans two columns
+    // of charSpacing + 1 pixels, a row is lineSpacing + 1 pixels high.
+    const int px = -s.font.height;
+    EXPECT_GE(px, 18);
+    EXPECT_LE(px, 2 * (s.charSpacing + 1));
+    EXPECT_LT(px, s.lineSpacing + 1);
+    EXPECT_EQ(DisplaySettings::Defaults(96).textColour, MakeColour(255, 0, 0));
+    EXPECT_EQ(DisplaySettings::Defaults(96).backColour, MakeColour(160, 160, 160));
+}
+
 class DisplaySettingsFile : public test::TempHome {
 protected:
     void SetUp() override {

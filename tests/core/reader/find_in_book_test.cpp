@@ -168,5 +168,16 @@ TEST(FindInBook, PickResultSelectsTheEarlierLineAtAWrap) {
     EXPECT_EQ(model.topLine(), 0);
 }
 
+TEST(FindInBook, RowContextKeepsWholeCharactersOfTheHitsLine) {
+    // The trail byte of 说 (0xB5) doubles as a lead byte: walking back from
+    // the hit instead of forward from the line start would split characters.
+    const std::string line = Gbk("前一行\r\n他说说说说说说说说说说说：小说在这里，后面还有很多很多字。\r\n");
+    const auto at = static_cast<int32_t>(line.find(Gbk("小说")));
+    EXPECT_EQ(FindRowContext(line, at, 4, 3), Gbk("…说说：【小说】在这里…"));
+    EXPECT_EQ(FindRowContext(line, 0, 2, 8), Gbk("【前】一行 "));
+    const std::string tail = "a\tb";
+    EXPECT_EQ(FindRowContext(tail, 2, 1), Gbk("a 【b】"));
+}
+
 }  // namespace
 }  // namespace quillon

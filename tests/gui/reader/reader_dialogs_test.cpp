@@ -336,6 +336,7 @@ private Q_SLOTS:
         QStringList firstRow;
         int pagedTop = -1;
         bool rowSelected = false;
+        bool coversRow = true;
         ModalSeam::QueueDialog([&](QDialog* d) {
             auto* field = Child<QLineEdit>(d, "findTextEdit");
             auto* check = Child<QCheckBox>(d, "caseSensitiveCheck");
@@ -353,9 +354,17 @@ private Q_SLOTS:
             QTest::keyClick(field, Qt::Key_Return);
             if (list->topLevelItemCount() != 1) return int(QDialog::Rejected);
             QTreeWidgetItem* item = list->topLevelItem(0);
-            for (int c = 0; c < 3; ++c) firstRow << item->text(c);
+            for (int c = 0; c < list->columnCount(); ++c) firstRow << item->text(c);
+            // Placed over the row about to be highlighted, the dialog moves
+            // off it.
+            const QRect row(page->mapToGlobal(QPoint(0, page->contentTop() + 40 + 4 * 41)),
+                            QSize(page->width(), 40));
+            d->move(row.topLeft() - QPoint(0, 60));
+            if (!d->frameGeometry().intersects(row)) return int(QDialog::Rejected);
             QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
                               list->visualItemRect(item).center());
+            QTest::qWait(1);
+            coversRow = d->frameGeometry().intersects(row);
             pagedTop = page->model().topLine();
             rowSelected = page->model().cellGrid().At(4, 0).selected &&
                           page->model().cellGrid().At(4, kCols).selected &&
@@ -367,13 +376,17 @@ private Q_SLOTS:
         QVERIFY(!ModalSeam::HasPendingAnswers());
         QVERIFY(checked);
         QCOMPARE(headers, (QStringList{QStringLiteral("标号/80"), QStringLiteral("位置/80"),
-                                       QStringLiteral("查找结果/200")}));
+                                       QStringLiteral("查找结果/200"), QStringLiteral("页码/60"),
+                                       QStringLiteral("上下文/280")}));
         QVERIFY(Shown(QStringLiteral("请输入要查找的内容")));
         QVERIFY(Shown(QStringLiteral("未找到，请重新查找")));
+        // The page column names the page the click turns to.
         QCOMPARE(firstRow, (QStringList{QStringLiteral("  "), QStringLiteral("654"),
-                                        QStringLiteral("Target her")}));
+                                        QStringLiteral("Target her"), QStringLiteral("12"),
+                                        QStringLiteral("find 【Target】 here ")}));
         QCOMPARE(pagedTop, 55);
         QVERIFY(rowSelected);
+        QVERIFY(!coversRow);
 
         bool checkedAgain = false;
         ModalSeam::QueueDialog([&](QDialog* d) {
