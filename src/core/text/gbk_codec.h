@@ -41,6 +41,8 @@ public:
     // `input` converted into `out` (replaced, not appended to). An unknown
     // charset copies the input unchanged, as ConvertCharset does.
     void Convert(std::string_view input, std::string& out);
+    // Replacements written by every Convert so far.
+    size_t replaced() const { return replaced_; }
 
 private:
     bool ok() const;
@@ -51,6 +53,8 @@ private:
     size_t wideUnit_;
     bool wideBigEndian_;
     bool fromDoubleByte_;
+    bool fromGb18030_;
+    size_t replaced_ = 0;
 };
 
 // True when `bytes` is well-formed UTF-8 (overlongs and surrogates refused).
