@@ -8,6 +8,7 @@
 #include "core/downloader/analysis_worker.h"
 #include "core/downloader/download_worker.h"
 #include "core/downloader/downloader_settings.h"
+#include "core/downloader/fetch_limits.h"
 #include "core/downloader/html_page_parser.h"
 #include "core/platform/file_io.h"
 #include "core/text/gbk_codec.h"
@@ -127,7 +128,7 @@ int RunList(const std::vector<std::string>& args, std::FILE* out, std::FILE* err
     std::string address = ArgumentToGbk(args[0].c_str());
     ListObserver observer(err, IsTerminal(err));
     LinkList links;
-    int code = AnalyseAddress(address, links, observer, &g_interrupted);
+    int code = AnalyseAddress(address, links, observer, &g_interrupted, LoadFetchLimits());
     if (code != kFetchDone) {
         Write(err, "fetchwell: the page " + args[0] + " could not be downloaded\n");
         return kExitFailed;
@@ -172,6 +173,7 @@ int RunDownloadCommand(const std::vector<std::string>& args, std::FILE* err) {
     DownloadJob job;
     job.address = ArgumentToGbk(url.c_str());
     job.settings = LoadSettings();
+    job.fetchOptions = LoadFetchLimits();
     if (haveOut) {
         // Only absolute folders are created, so a folder given relative to the
         // current one is made absolute here.
@@ -190,7 +192,7 @@ int RunDownloadCommand(const std::vector<std::string>& args, std::FILE* err) {
     const bool live = IsTerminal(err);
     ListObserver listObserver(err, live);
     LinkList links;
-    int code = AnalyseAddress(job.address, links, listObserver, &g_interrupted);
+    int code = AnalyseAddress(job.address, links, listObserver, &g_interrupted, job.fetchOptions);
     if (code == kFetchAbandoned) return kExitFailed;
     if (code != kFetchDone) {
         Write(err, "fetchwell: the page " + url + " could not be downloaded\n");
