@@ -6,6 +6,7 @@
 #include <QWebEngineView>
 
 #include "core/library/book_text.h"
+#include "core/platform/file_io.h"
 #include "core/platform/program_folder.h"
 #include "core/text/gbk_literal.h"
 #include "gui/app/qt_messenger.h"
@@ -89,8 +90,12 @@ int BrowserPage::OpenBook(const QString& spec) {
 
     std::string text;
     if (!ReadBookText(ToUtf8(path), text)) {
-        QtMessenger(this).Inform(Gbk("打开文件失败，指定名字的小说未找到。"), MessageKind::Warning);
-        return 1;
+        // A file that is there but cannot be read (no permission, a folder)
+        // is not "not found": the user would look for it in vain.
+        QtMessenger(this).Inform(FileExists(ToUtf8(path)) ? Gbk("打开文件失败，无法读取该文件。")
+                                                           : Gbk("打开文件失败，指定名字的小说未找到。"),
+                                 MessageKind::Warning);
+        return 2;
     }
 
     SetTitle(name + QStringLiteral("_阅读"));

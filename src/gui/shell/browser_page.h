@@ -54,7 +54,8 @@ public:
     void Activate();
 
     // "//FilePath//" + a full path, or a book name in book/. 0 when the book
-    // was handed to a reading panel, 1 otherwise.
+    // was handed to a reading panel; 2 when the file is missing or cannot be
+    // read (the message was shown, the page is unchanged); 1 otherwise.
     int OpenBook(const QString& spec);
     int OpenSearch(const QString& words, const QString& extra);
     int OpenScrollDisplay(const QString& title, const std::string& gbkText);
