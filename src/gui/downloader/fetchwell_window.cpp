@@ -14,6 +14,7 @@
 #include <QWebEngineView>
 
 #include "core/downloader/analysis_worker.h"
+#include "core/downloader/fetch_limits.h"
 #include "core/downloader/start_addresses.h"
 #include "core/platform/program_folder.h"
 #include "core/text/gbk_literal.h"
@@ -253,7 +254,7 @@ void FetchwellWindow::Analyse() {
     // mixed, and a slow old page could overwrite the one just asked for.
     for (auto& run : analysisRuns_) run->worker.Stop();
     auto run = std::make_unique<AnalysisRun>(this, ++lastAnalysisId_);
-    run->worker.Start(ToGbk(addressEdit_->text().trimmed()));
+    run->worker.Start(ToGbk(addressEdit_->text().trimmed()), LoadFetchLimits());
     analysisRuns_.push_back(std::move(run));
 }
 
@@ -283,6 +284,7 @@ void FetchwellWindow::StartDownload() {
     DownloadJob job;
     job.address = ToGbk(addressEdit_->text());
     job.settings = settings_;
+    job.fetchOptions = LoadFetchLimits();
     job.rows.reserve(static_cast<size_t>(list_->rowCount()));
     for (int r = 0; r < list_->rowCount(); ++r) {
         job.rows.push_back({list_->IsChecked(r), list_->CellBytes(r, LinkListView::TitleColumn),
