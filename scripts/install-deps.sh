@@ -12,6 +12,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libcpp-httplib-dev libbenchmark-dev
   fonts-arphic-uming fontconfig
   xvfb xauth
+  clang libclang-rt-14-dev
 )
 
 missing=()
