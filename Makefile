@@ -3,7 +3,11 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: deps configure build run test bench deb format clean
+SANITIZE_BUILD ?= build-sanitize
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 20
+
+.PHONY: deps configure build run test test-sanitize fuzz fuzz-smoke bench deb format clean
 
 deps:
 	./scripts/install-deps.sh
@@ -19,6 +23,21 @@ run: build
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) --timeout 900
+
+# The whole suite again, built with AddressSanitizer and UndefinedBehavior-
+# Sanitizer; any finding outside the suppressed system libraries fails it.
+test-sanitize: deps
+	cmake -S . -B $(SANITIZE_BUILD) -G Ninja -DQUILLON_SANITIZE=ON -DQUILLON_BUILD_BENCH=OFF $(CMAKE_FLAGS)
+	cmake --build $(SANITIZE_BUILD) -j $(JOBS)
+	./scripts/run-sanitized-tests.sh $(SANITIZE_BUILD) $(JOBS)
+
+fuzz: deps
+	CC=clang CXX=clang++ cmake -S fuzz -B $(FUZZ_BUILD) -G Ninja $(CMAKE_FLAGS)
+	cmake --build $(FUZZ_BUILD) -j $(JOBS)
+
+# Every fuzz target for FUZZ_SECONDS (20) seconds.
+fuzz-smoke: fuzz
+	./scripts/run-fuzz.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
 bench: build
 	./scripts/run-bench.sh $(BUILD)

@@ -14,6 +14,7 @@ PACKAGES=(
   xvfb xauth openbox
   librsvg2-bin desktop-file-utils appstream lintian dpkg-dev
   epubcheck
+  clang libclang-rt-14-dev
 )
 
 missing=()

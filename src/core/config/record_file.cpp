@@ -1,5 +1,6 @@
 #include "core/config/record_file.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "core/platform/file_io.h"
@@ -27,6 +28,18 @@ void PutCString(unsigned char* p, size_t size, std::string_view s) {
         size_t len = static_cast<unsigned char>(s[n]) > 0x7F ? 2 : 1;
         if (n + len > size - 1 || n + len > s.size()) break;
         n += len;
+    }
+    std::memcpy(p, s.data(), n);
+}
+
+void PutUtf8CString(unsigned char* p, size_t size, std::string_view s) {
+    std::memset(p, 0, size);
+    if (size == 0) return;
+    size_t n = std::min(s.size(), size - 1);
+    // Back off continuation bytes to the start of the character that the
+    // cut would split.
+    if (n < s.size()) {
+        while (n > 0 && (static_cast<unsigned char>(s[n]) & 0xC0) == 0x80) --n;
     }
     std::memcpy(p, s.data(), n);
 }

@@ -45,4 +45,9 @@ inline std::string GetCString(const unsigned char* p, size_t size) {
 // (never in the middle of a two-byte GBK character), zero-filled after it.
 void PutCString(unsigned char* p, size_t size, std::string_view s);
 
+// PutCString for fields that hold file names or paths, which are UTF-8: a
+// cut never falls inside a multi-byte character, so what is stored is always
+// a whole prefix of the name.
+void PutUtf8CString(unsigned char* p, size_t size, std::string_view s);
+
 }  // namespace quillon

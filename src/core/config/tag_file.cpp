@@ -75,7 +75,7 @@ void TagText::AppendLine(std::string_view s) {
     text_.append("\r\n");
 }
 
-int TagText::Save(const std::string& path) const { return WriteWholeFile(path, text_) ? 0 : 1; }
+int TagText::Save(const std::string& path) const { return WriteFileAtomically(path, text_) ? 0 : 1; }
 
 // ---- TagFile ----
 

@@ -14,7 +14,7 @@ void WindowConfig::Load(const std::string& path) {
     PutInt32LE(rec + 4, top);
     PutInt32LE(rec + 8, right);
     PutInt32LE(rec + 12, bottom);
-    PutCString(rec + 16, kFolderSize, browseFolder);
+    PutUtf8CString(rec + 16, kFolderSize, browseFolder);
     LoadRecordBytes(path, rec, sizeof rec);
     left = GetInt32LE(rec + 0);
     top = GetInt32LE(rec + 4);
@@ -30,7 +30,7 @@ bool WindowConfig::Save(const std::string& path) const {
     PutInt32LE(rec + 4, top);
     PutInt32LE(rec + 8, right);
     PutInt32LE(rec + 12, bottom);
-    PutCString(rec + 16, kFolderSize, browseFolder);
+    PutUtf8CString(rec + 16, kFolderSize, browseFolder);
     return SaveRecordBytes(path, rec, sizeof rec);
 }
 

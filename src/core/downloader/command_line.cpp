@@ -12,6 +12,7 @@
 #include "core/downloader/book_merger.h"
 #include "core/downloader/download_worker.h"
 #include "core/downloader/downloader_settings.h"
+#include "core/downloader/fetch_limits.h"
 #include "core/downloader/html_page_parser.h"
 #include "core/platform/file_io.h"
 #include "core/platform/program_folder.h"
@@ -287,7 +288,7 @@ int RunList(const Options& o, std::FILE* out, std::FILE* err, const PageLoader& 
     std::string address = ArgumentToGbk(o.target.c_str());
     ListObserver observer(err, IsTerminal(err));
     LinkList links;
-    FetchOptions fetchOptions;
+    FetchOptions fetchOptions = LoadFetchLimits();
     fetchOptions.userAgent = o.userAgent.value_or(LoadPreferences().userAgent);
     int code = AnalyseAddress(address, links, observer, &g_interrupted, fetchOptions, loader);
     if (code != kFetchDone) {
@@ -372,6 +373,7 @@ int RunDownloadCommand(const Options& o, std::FILE* err, const PageLoader& loade
     if (o.retries) job.preferences.retries = *o.retries;
     if (o.userAgent) job.preferences.userAgent = *o.userAgent;
     if (o.missing) job.preferences.missingOnly = true;
+    job.fetchOptions = LoadFetchLimits();
     job.fetchOptions.userAgent = job.preferences.userAgent;
     // Only absolute folders are created, so a relative one is made absolute.
     if (o.outFolder) job.settings.saveFolder = AbsolutePath(*o.outFolder);

@@ -24,8 +24,7 @@ namespace quillon {
 
 namespace {
 
-// A file name may have 255 bytes; the name also carries ".html" and, while it
-// is written, the temporary ".tmp" of the atomic write.
+// A file name may have 255 bytes; the name also carries ".html".
 constexpr size_t kMaxNameBytes = 240;
 
 // A server's Retry-After is followed up to this many seconds; a longer wait
@@ -97,28 +96,12 @@ std::string FormatChapter(const std::string& text,
     return out;
 }
 
-// Writes a chapter file whole or not at all. A new file is created
-// exclusively and removed again when it cannot be written whole; an
-// existing one (a chapter downloaded again) is replaced by the write-then-
-// rename path, so the old file stays until the new one is complete. Only a
-// process killed during the write itself can leave the start of a new
-// chapter behind, and downloading the book again replaces it. Creating the
-// file unnamed and linking it in once written, or writing a temporary file
-// and renaming it, costs about a third more per file; on a book of
-// thousands of chapters the files are most of what saving costs.
+// Writes a chapter file whole or not at all: under a temporary name first,
+// renamed into place once complete, so a killed download never leaves a
+// short chapter under its final name. Chapters are not flushed to disk one
+// by one: a book has thousands, and a lost one is fetched again.
 bool WriteChapterFile(const std::string& path, std::string_view data) {
-    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (fd < 0) return errno == EEXIST && WriteFileAtomically(path, data);
-    size_t written = 0;
-    while (written < data.size()) {
-        ssize_t n = write(fd, data.data() + written, data.size() - written);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        written += static_cast<size_t>(n);
-    }
-    const bool whole = close(fd) == 0 && written == data.size();
-    if (!whole) unlink(path.c_str());
-    return whole;
+    return WriteFileAtomically(path, data, WriteDurability::kProcessSafe);
 }
 
 // Passes reports on in the order a download that saved each chapter before
@@ -230,6 +213,7 @@ private:
 
 std::string RowDoneText() { return Gbk("下载完成"); }
 std::string RowFailedText() { return Gbk("下载失败"); }
+std::string PageTooLargeText() { return Gbk("页面过大"); }
 std::string SaveFailedText() { return Gbk("保存失败"); }
 std::string ExistingText() { return Gbk("已存在"); }
 
@@ -349,8 +333,8 @@ DownloadSummary RunDownload(const DownloadJob& job, DownloadObserver& observer,
         }
         if (IsFetchFailure(code)) {
             ++notFetched;
-            reports.Make(
-                [i](DownloadObserver& o) { o.OnRowDone(i, RowFailedText(), std::string()); });
+            std::string text = code == kFetchTooLarge ? PageTooLargeText() : RowFailedText();
+            reports.Make([i, text](DownloadObserver& o) { o.OnRowDone(i, text, std::string()); });
             continue;
         }
 

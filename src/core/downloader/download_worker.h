@@ -70,6 +70,7 @@ public:
 // The row states.
 std::string RowDoneText();     // "下载完成"
 std::string RowFailedText();   // "下载失败"
+std::string PageTooLargeText(); // "页面过大": over the size cap of a page
 std::string SaveFailedText();  // "保存失败"
 std::string ExistingText();    // "已存在"
 

@@ -407,7 +407,7 @@ std::string HtmlPageParser::HtmlToText(std::string& page) {
     return out;
 }
 
-int HtmlPageParser::FindAnchorEnd() {
+long long HtmlPageParser::FindAnchorEnd() {
     std::string name;
     for (;;) {
         size_t r = position_;
@@ -418,7 +418,7 @@ int HtmlPageParser::FindAnchorEnd() {
             continue;
         }
         SkipTagRest();
-        if (name == "/a") return static_cast<int>(r);
+        if (name == "/a") return static_cast<long long>(r);
     }
 }
 
@@ -468,7 +468,7 @@ void HtmlPageParser::ExtractLinks(std::string& page, std::string_view pageUrl, L
         std::string url;
         ResolveLink(href, baseSite_, url);
         size_t l = position_;
-        int m = FindAnchorEnd();
+        long long m = FindAnchorEnd();
         if (m > 1) {
             out.push_back({std::move(url), text_.substr(l, static_cast<size_t>(m) - l)});
         } else if (m == -1) {

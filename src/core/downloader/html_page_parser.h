@@ -81,7 +81,8 @@ public:
     // began (the position before that tag and its leading blanks were read),
     // or -1 when the text ends first. Leaves the position after the closing
     // tag.
-    int FindAnchorEnd();
+    // 64-bit: a page past 2 GiB keeps its anchors.
+    long long FindAnchorEnd();
 
     // A tag as the scanner steps over it: from '<' to just past its '>'.
     // `alive` is false once an element cut takes the tag away; `gapKept`

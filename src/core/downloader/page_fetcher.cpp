@@ -19,7 +19,7 @@ void InitCurlOnce() {
 }
 
 const std::string& ProgressFormat() {
-    static const std::string format = Gbk("(下载文件: %d ....) %s %s");
+    static const std::string format = Gbk("(下载文件: %lld ....) %s %s");
     return format;
 }
 
@@ -36,7 +36,10 @@ struct PageFetcher::Transfer {
     std::string* text = nullptr;
     FetchObserver* progress = nullptr;
     std::string pending;  // the start of the next read, shorter than kReadSize
+    long long received = 0;
+    long long limit = 0;
     bool abandoned = false;
+    bool tooLarge = false;
 };
 
 std::string EscapeUrlForRequest(std::string_view url) {
@@ -77,8 +80,8 @@ bool PageFetcher::DeliverRead(Transfer& t, std::string_view bytes) {
     }
     if (t.progress) {
         t.progress->OnFetchProgress(Format(ProgressFormat().c_str(),
-                                           static_cast<int>(t.text->size()), t.name.c_str(),
-                                           t.url.c_str()));
+                                           static_cast<long long>(t.text->size()),
+                                           t.name.c_str(), t.url.c_str()));
     }
     return true;
 }
@@ -86,6 +89,11 @@ bool PageFetcher::DeliverRead(Transfer& t, std::string_view bytes) {
 size_t PageFetcher::OnBody(char* data, size_t size, size_t count, void* user) {
     auto& t = *static_cast<Transfer*>(user);
     const size_t total = size * count;
+    t.received += static_cast<long long>(total);
+    if (t.received > t.limit) {
+        t.tooLarge = true;
+        return 0;
+    }
     std::string_view in(data, total);
     if (!t.pending.empty()) {
         size_t take = std::min(in.size(), kReadSize - t.pending.size());
@@ -142,6 +150,7 @@ int PageFetcher::FetchOnce(std::string_view name, std::string_view url, std::str
     t.url.assign(url);
     t.text = &text;
     t.progress = progress;
+    t.limit = options_.maxPageBytes;
 
     const std::string requestUrl = EscapeUrlForRequest(url);
     curl_slist* headers = nullptr;
@@ -163,6 +172,13 @@ int PageFetcher::FetchOnce(std::string_view name, std::string_view url, std::str
     curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT, options_.connectTimeoutSeconds);
     curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, options_.lowSpeedBytes);
     curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, options_.lowSpeedSeconds);
+    // A trickle above the low-speed limit would otherwise never end.
+    curl_easy_setopt(easy, CURLOPT_TIMEOUT, options_.deadlineSeconds);
+    // An announced size over the cap fails before any byte is held.
+    curl_easy_setopt(easy, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(options_.maxPageBytes));
+    // "" offers every encoding libcurl can decode, and turns decoding on for
+    // answers compressed unasked; saving them raw would make empty chapters.
+    curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, "");
     curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &PageFetcher::OnBody);
     curl_easy_setopt(easy, CURLOPT_WRITEDATA, &t);
     curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
@@ -226,6 +242,10 @@ int PageFetcher::FetchOnce(std::string_view name, std::string_view url, std::str
         return kFetchAbandoned;
     }
     Close();
+    if (t.tooLarge || result == CURLE_FILESIZE_EXCEEDED) {
+        std::string().swap(text);
+        return kFetchTooLarge;
+    }
     if (lastStatus_ >= 400) return kFetchHttpError;
     if (result == CURLE_OK) return kFetchDone;
     if (lastStatus_ == 0) {

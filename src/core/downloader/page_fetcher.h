@@ -29,6 +29,9 @@ enum FetchResult {
     // The transfer broke off (or stalled below the low-speed limit) after the
     // response began; `text` holds the part that arrived.
     kFetchBrokenOff = 203,
+    // The page grew (or was announced) beyond FetchOptions::maxPageBytes;
+    // `text` is "".
+    kFetchTooLarge = 204,
 };
 
 inline bool IsFetchFailure(int code) { return code != kFetchDone && code != kFetchAbandoned; }
@@ -40,12 +43,20 @@ struct FetchOptions {
     long lowSpeedBytes = 1;
     long lowSpeedSeconds = 30;
     long maxRedirects = 10;
+    // No page is held beyond this many bytes (after decompression), so an
+    // endless answer cannot exhaust memory.
+    long long maxPageBytes = 64LL * 1024 * 1024;
+    // Every request ends within this many seconds, however slowly the server
+    // keeps sending.
+    long deadlineSeconds = 120;
     // The User-Agent header; empty sends the program's own, "myhttpget".
     std::string userAgent;
 };
 
 // The downloader's blocking HTTP GET client (libcurl): agent "myhttpget",
 // never served from a cache, redirects followed, http and https only.
+// Compressed answers are asked for and decoded, also when the server sends
+// one unasked; one that cannot be decoded is a failure, never text.
 //
 // The body is handed on in reads of 6,144 bytes whatever sizes the network
 // delivers, so the progress texts and the NUL rule (the rest of a read after

@@ -3,6 +3,8 @@
 #include <string>
 #include <string_view>
 
+#include "core/platform/file_io.h"
+
 namespace quillon {
 
 // Writes a file that replaces `path` only once it is complete: the bytes go
@@ -16,7 +18,7 @@ public:
     ReplacingFile(const ReplacingFile&) = delete;
     ReplacingFile& operator=(const ReplacingFile&) = delete;
     // Discards the temporary file unless Commit() succeeded.
-    ~ReplacingFile();
+    ~ReplacingFile() = default;
 
     // Creates the temporary file beside `path`. False when the folder does
     // not exist, is not writable, or `path` is not a valid file name.
@@ -29,10 +31,7 @@ public:
     void Discard();
 
 private:
-    std::string target_;
-    std::string temp_;
-    int fd_ = -1;
-    bool failed_ = false;
+    AtomicFileWriter writer_;
 };
 
 }  // namespace quillon

@@ -1,10 +1,5 @@
 #include "core/net/favourites_store.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#include <cerrno>
-#include <cstdio>
 #include <utility>
 
 #include "core/config/tag_file.h"
@@ -18,25 +13,6 @@ namespace quillon {
 namespace {
 
 constexpr int kRecommendedLines = 100;
-
-bool WriteAll(int fd, std::string_view data) {
-    while (!data.empty()) {
-        ssize_t n = ::write(fd, data.data(), data.size());
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        data.remove_prefix(static_cast<size_t>(n));
-    }
-    return true;
-}
-
-std::string FolderOf(const std::string& path) {
-    size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
-    return path.substr(0, slash);
-}
 
 bool HasLineBreak(std::string_view s) { return s.find_first_of("\r\n") != std::string_view::npos; }
 
@@ -85,27 +61,9 @@ bool SaveUserFavourites(const std::string& path, const std::vector<Favourite>& f
     for (const auto& f : favourites)
         text += Format("%s*%s*\r\n", f.description.c_str(), f.url.c_str());
 
-    std::string temp = path + ".saving";
-    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) return false;
-    // The new file takes the place of the old one: it keeps the old one's
-    // permissions, so a list the user made private stays private.
-    struct stat old {};
-    if (::stat(path.c_str(), &old) == 0) ::fchmod(fd, old.st_mode & 07777);
-    // Flushed before the rename: otherwise a power cut soon after could leave
-    // the renamed file empty on disk, losing every favourite at once.
-    bool ok = WriteAll(fd, text) && ::fsync(fd) == 0;
-    ok = ::close(fd) == 0 && ok;
-    if (!ok || std::rename(temp.c_str(), path.c_str()) != 0) {
-        ::unlink(temp.c_str());
-        return false;
-    }
-    int dir = ::open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
-    }
-    return true;
+    // Flushed to disk before it replaces the old list: a power cut soon
+    // after must not leave an empty file, losing every favourite at once.
+    return WriteFileAtomically(path, text);
 }
 
 bool ValidateFavourite(Favourite& f, Messenger& messenger) {

@@ -24,6 +24,7 @@ struct Transfer {
     size_t chunkFill = 0;     // bytes of the current chunk received so far
     bool chunkCut = false;    // the current chunk had a NUL: drop the rest
     bool outOfMemory = false;
+    size_t maxText = 0;
 
     // GetFile
     const std::string* path = nullptr;
@@ -78,6 +79,10 @@ size_t OnBody(char* data, size_t one, size_t size, void* user) {
     Transfer& t = *static_cast<Transfer*>(user);
     t.bodyBytes += size;
     if (t.text) {
+        if (t.bodyBytes > t.maxText) {
+            t.outOfMemory = true;
+            return 0;
+        }
         try {
             AppendChunked(t, data, size);
         } catch (const std::bad_alloc&) {
@@ -185,15 +190,25 @@ int HttpGetClient::GetText(const std::string& url, std::string& out) {
     if (int rc = Open(url); rc != 0) return rc;
     Transfer t;
     t.text = &out;
+    t.maxText = maxTextBytes_;
+    curl_easy_setopt(handle_, CURLOPT_TIMEOUT, textDeadlineSeconds_);
+    curl_easy_setopt(handle_, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(maxTextBytes_));
+    // Decoded, also when sent compressed unasked: the raw bytes are no text.
+    curl_easy_setopt(handle_, CURLOPT_ACCEPT_ENCODING, "");
     curl_easy_setopt(handle_, CURLOPT_WRITEDATA, &t);
     curl_easy_setopt(handle_, CURLOPT_HEADERDATA, &t);
     CURLcode rc = curl_easy_perform(handle_);
     // The connection is of no further use whatever happened; holding it
     // until the next call would only keep the server's socket busy.
     Close();
-    if (t.outOfMemory || !t.Opened(rc)) {
+    if (t.outOfMemory || rc == CURLE_FILESIZE_EXCEEDED || !t.Opened(rc)) {
         std::string().swap(out);  // failures give no text, and free what grew
-        return t.outOfMemory ? 203 : 202;
+        return t.outOfMemory || rc == CURLE_FILESIZE_EXCEEDED ? 203 : 202;
+    }
+    // An answer in an encoding that cannot be read is not the server's text.
+    if (rc == CURLE_BAD_CONTENT_ENCODING) {
+        std::string().swap(out);
+        return 204;
     }
     return 0;
 }

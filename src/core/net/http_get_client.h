@@ -18,7 +18,10 @@ namespace quillon {
 // which returns the part that arrived); 1 the output file could not be
 // created or written (GetFile); 201 the HTTP library could not be set up;
 // 202 the address could not be opened (bad address, unknown host, no
-// connection, no answer); 203 the text could not grow (out of memory).
+// connection, no answer); 203 the text could not grow (out of memory, or
+// past the page size cap); 204 the answer was compressed in a way that
+// cannot be decoded (GetText). An answer cut off by the deadline counts as
+// broken off.
 //
 // Requests carry the agent "myie" and ask every cache on the way to fetch
 // afresh. The proxy comes from the environment (http_proxy, https_proxy,
@@ -39,7 +42,7 @@ public:
     // Returns 0.
     int Close();
 
-    // The body as text ("" on failure). Codes 0, 201, 202, 203.
+    // The body as text ("" on failure). Codes 0, 201, 202, 203, 204.
     int GetText(const std::string& url, std::string& out);
 
     // The body written to `path`, created or truncated. The file is created
@@ -53,6 +56,10 @@ public:
     void SetConnectTimeout(long seconds) { connectTimeoutSeconds_ = seconds; }
     // A transfer slower than 1 byte/s for this long is abandoned.
     void SetStallTimeout(long seconds) { stallTimeoutSeconds_ = seconds; }
+    // GetText ends within this many seconds however slowly the server sends,
+    // and holds at most this many bytes of text.
+    void SetTextDeadline(long seconds) { textDeadlineSeconds_ = seconds; }
+    void SetMaxTextBytes(size_t bytes) { maxTextBytes_ = bytes; }
     // While `flag` is set, a transfer in progress is abandoned (as if the
     // connection broke), so a worker that is told to stop does not wait for
     // a long download to end. Null: never abandoned.
@@ -65,6 +72,8 @@ private:
     curl_slist* headers_ = nullptr;
     long connectTimeoutSeconds_ = 15;
     long stallTimeoutSeconds_ = 60;
+    long textDeadlineSeconds_ = 120;
+    size_t maxTextBytes_ = 64u * 1024 * 1024;
     const std::atomic<bool>* cancelFlag_ = nullptr;
 };
 

@@ -1,11 +1,13 @@
 #include "core/net/http_post.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <string_view>
 #include <sys/socket.h>
 #include <sys/time.h>
@@ -133,18 +135,35 @@ int SocketStream::SendAll(const char* data, size_t length) {
     return 0;
 }
 
-int SocketStream::ReceiveAll(std::string& out) {
+int SocketStream::ReceiveAll(std::string& out, size_t maxBytes, int deadlineSeconds) {
     if (fd_ < 0) return 0;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(deadlineSeconds);
+    size_t total = 0;
+    timeval quiet{};
+    socklen_t quietSize = sizeof quiet;
+    long long quietMs = 0;
+    if (getsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &quiet, &quietSize) == 0)
+        quietMs = static_cast<long long>(quiet.tv_sec) * 1000 + quiet.tv_usec / 1000;
     char buffer[kChunkSize];
     // Chunk boundaries are counted over the stream, not per recv(), so the
     // NUL rule cuts the same bytes however the network splits the answer.
     size_t fill = 0;
     bool cut = false;
-    while (true) {
-        ssize_t n = recv(fd_, buffer, kChunkSize - fill, 0);
+    while (total < maxBytes) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) break;
+        // Each wait ends at the socket's own receive time-out, as recv would,
+        // or at the deadline of the whole answer, whichever comes first.
+        long long wait = left.count();
+        if (quietMs > 0 && quietMs < wait) wait = quietMs;
+        pollfd waiting{fd_, POLLIN, 0};
+        if (poll(&waiting, 1, static_cast<int>(wait)) == 0) break;
+        ssize_t n = recv(fd_, buffer, std::min(kChunkSize - fill, maxBytes - total), 0);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) break;  // closed, error or time-out
         size_t got = static_cast<size_t>(n);
+        total += got;
         if (!cut) {
             const void* nul = std::memchr(buffer, '\0', got);
             size_t keep = nul ? static_cast<size_t>(static_cast<const char*>(nul) - buffer) : got;

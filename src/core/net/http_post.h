@@ -27,9 +27,14 @@ public:
     // gone away gives 1, never a SIGPIPE.
     int SendAll(const char* data, size_t length);
 
-    // Appends everything received until the peer closes, an error or a
-    // time-out. Always 0.
-    int ReceiveAll(std::string& out);
+    // Appends everything received until the peer closes, an error, a
+    // time-out, `maxBytes` received or `deadlineSeconds` passed (so neither
+    // an endless nor a trickling answer holds the caller). Always 0.
+    int ReceiveAll(std::string& out, size_t maxBytes = kMaxAnswerBytes,
+                   int deadlineSeconds = kAnswerDeadlineSeconds);
+
+    static constexpr size_t kMaxAnswerBytes = 64u * 1024 * 1024;
+    static constexpr int kAnswerDeadlineSeconds = 120;
 
     // Shuts the socket down both ways and closes it, if open. Returns 0.
     int Close();

@@ -1,7 +1,10 @@
 #include "core/platform/file_io.h"
 
+#include <atomic>
+#include <cerrno>
 #include <cstdio>
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -32,17 +35,106 @@ bool WriteWholeFile(const std::string& path, std::string_view data) {
     return ok;
 }
 
-bool WriteFileAtomically(const std::string& path, std::string_view data) {
-    std::string tmp = path + ".tmp";
-    if (!WriteWholeFile(tmp, data)) {
-        unlink(tmp.c_str());
+namespace {
+
+std::atomic<unsigned> g_tempCounter{0};
+
+std::string FolderPart(const std::string& path) {
+    size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+void SyncFolder(const std::string& path) {
+    std::string folder = FolderPart(path);
+    if (folder.empty()) folder = ".";
+    int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir < 0) return;
+    ::fsync(dir);
+    ::close(dir);
+}
+
+}  // namespace
+
+AtomicFileWriter::~AtomicFileWriter() { Discard(); }
+
+bool AtomicFileWriter::Open(const std::string& path) {
+    Discard();
+    target_ = path;
+    failed_ = false;
+    // A short name that does not grow with the target's, so a target near the
+    // name-length limit still gets written; pid and counter make it unique to
+    // this writer. O_EXCL refuses a leftover of a crash, or a link someone
+    // placed there, rather than writing through it.
+    const std::string folder = FolderPart(path);
+    for (int attempt = 0; attempt < 16 && fd_ < 0; ++attempt) {
+        temp_ = folder + ".~" + std::to_string(getpid()) + "." +
+                std::to_string(g_tempCounter.fetch_add(1)) + ".part";
+        fd_ = ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd_ < 0 && errno != EEXIST) break;
+    }
+    if (fd_ < 0) {
+        temp_.clear();
         return false;
     }
-    if (std::rename(tmp.c_str(), path.c_str()) != 0) {
-        unlink(tmp.c_str());
-        return false;
+    // The new file takes the old one's place: a file the user made private
+    // stays private.
+    struct stat old{};
+    if (::stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode)) ::fchmod(fd_, old.st_mode & 07777);
+    return true;
+}
+
+bool AtomicFileWriter::Write(std::string_view data) {
+    if (fd_ < 0 || failed_) return false;
+    while (!data.empty()) {
+        ssize_t n = ::write(fd_, data.data(), data.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            failed_ = true;
+            return false;
+        }
+        data.remove_prefix(static_cast<size_t>(n));
     }
     return true;
+}
+
+bool AtomicFileWriter::Commit(WriteDurability durability) {
+    if (fd_ < 0 || failed_) {
+        Discard();
+        return false;
+    }
+    const bool flush = durability == WriteDurability::kFlushed;
+    // Without the flush a power cut soon after the rename could leave an
+    // empty file where the old one was.
+    bool ok = !flush || ::fsync(fd_) == 0;
+    ok = (::close(fd_) == 0) && ok;
+    fd_ = -1;
+    if (ok) ok = std::rename(temp_.c_str(), target_.c_str()) == 0;
+    if (!ok) ::unlink(temp_.c_str());
+    temp_.clear();
+    // The rename itself is only durable once the folder is.
+    if (ok && flush) SyncFolder(target_);
+    return ok;
+}
+
+void AtomicFileWriter::Discard() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+    if (!temp_.empty()) {
+        ::unlink(temp_.c_str());
+        temp_.clear();
+    }
+}
+
+bool WriteFileAtomically(const std::string& path, std::string_view data) {
+    return WriteFileAtomically(path, data, WriteDurability::kFlushed);
+}
+
+bool WriteFileAtomically(const std::string& path, std::string_view data,
+                         WriteDurability durability) {
+    AtomicFileWriter out;
+    return out.Open(path) && out.Write(data) && out.Commit(durability);
 }
 
 bool FileExists(const std::string& path) {

@@ -75,8 +75,16 @@ int64_t Bookmarks::JumpPosition(std::string_view entry) {
 void Bookmarks::Load(std::string_view bookName) {
     bookName_.assign(bookName);
     entries_.clear();
+    std::string bytes;
+    if (!ReadWholeFile(FilePath(bookName_), bytes)) return;
+    // A NUL (a damaged file, or one an editor padded) ends a line rather than
+    // the list: the entries after it are shown, and so survive the next save,
+    // which rewrites the file from this list.
+    for (char& c : bytes) {
+        if (c == '\0') c = '\n';
+    }
     TagText file;
-    if (file.Load(FilePath(bookName_)) != 0) return;
+    file.SetText(bytes);
     std::string line;
     while (file.NextLine(line) == 0) {
         // An empty line only appears when the file begins with a break; it

@@ -41,7 +41,8 @@ public:
 
     // Forgets the current list and reads the bookmarks of `bookName`: every
     // value line of its file (trimmed; empty lines and lines beginning with
-    // "//" skipped). A missing or unreadable file gives an empty list.
+    // "//" skipped; a NUL byte ends a line). A missing or unreadable file
+    // gives an empty list.
     void Load(std::string_view bookName);
 
     // Writes all entries. The file is replaced whole, so a failed write keeps

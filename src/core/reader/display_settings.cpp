@@ -169,7 +169,7 @@ std::string DisplaySettings::ToRecord() const {
     PutInt32LE(p + kPictureMode, extra.pictureMode);
     PutInt32LE(p + kPictureOrder, extra.pictureOrder);
     for (size_t i = 0; i < ExtraSettings::kPictureSlots; ++i) {
-        PutCString(p + kPictures + i * ExtraSettings::kPictureNameSize, ExtraSettings::kPictureNameSize,
+        PutUtf8CString(p + kPictures + i * ExtraSettings::kPictureNameSize, ExtraSettings::kPictureNameSize,
                    extra.pictures[i]);
     }
     return record;

@@ -3,6 +3,7 @@
 #include <QEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QVariant>
 
 #include "core/aids/speech_config.h"
 #include "core/aids/speech_engine.h"
@@ -36,11 +37,20 @@ private:
     QPointer<QWidget> child_;
 };
 
+// The page's lookup, so a second attach finds the first.
+constexpr char kLookupProperty[] = "quillonWordLookup";
+
 }  // namespace
 
 WordLookup::WordLookup(ReadingPage& page, Dictionary& dictionary, OpenInNewTab openInNewTab)
-    : QObject(&page), page_(&page), dictionary_(dictionary), openInNewTab_(std::move(openInNewTab)) {
+    : page_(&page), dictionary_(dictionary), openInNewTab_(std::move(openInNewTab)) {
     setObjectName(QStringLiteral("wordLookup"));
+    // Not a child of the page: ~QWidget deletes children after the page's
+    // own members are gone, while the QPointer still names the page, so the
+    // destructor would write into a destroyed page. Deleted once the page is
+    // gone instead (the pointer is cleared by then).
+    connect(&page, &QObject::destroyed, this, [this] { delete this; });
+    page.setProperty(kLookupProperty, QVariant::fromValue<QObject*>(this));
     host_ = page.findChild<QLabel*>(QStringLiteral("wordPanel"));
     if (host_) {
         host_->setEnabled(true);
@@ -121,8 +131,7 @@ void WordLookup::OpenExplanation() {
 
 WordLookup* AttachWordLookup(ReadingPage& page, Dictionary& dictionary,
                              WordLookup::OpenInNewTab openInNewTab) {
-    if (auto* existing = page.findChild<WordLookup*>(QStringLiteral("wordLookup"),
-                                                     Qt::FindDirectChildrenOnly))
+    if (auto* existing = qobject_cast<WordLookup*>(page.property(kLookupProperty).value<QObject*>()))
         return existing;
     return new WordLookup(page, dictionary, std::move(openInNewTab));
 }

@@ -18,6 +18,7 @@
 
 #include "core/downloader/analysis_worker.h"
 #include "core/downloader/book_merger.h"
+#include "core/downloader/fetch_limits.h"
 #include "core/downloader/start_addresses.h"
 #include "core/platform/file_io.h"
 #include "core/platform/program_folder.h"
@@ -296,7 +297,7 @@ void FetchwellWindow::Analyse() {
     for (auto& run : analysisRuns_) run->worker.Stop();
     pageTitle_.clear();
     auto run = std::make_unique<AnalysisRun>(this, ++lastAnalysisId_);
-    FetchOptions options;
+    FetchOptions options = LoadFetchLimits();
     options.userAgent = preferences_.userAgent;
     run->worker.Start(ToGbk(addressEdit_->text().trimmed()), options,
                       preferences_.useBrowser ? browser_->MakeLoader() : PageLoader());
@@ -328,6 +329,7 @@ void FetchwellWindow::StartDownload() {
     }
     DownloadJob job = CurrentJob();
     job.preferences = preferences_;
+    job.fetchOptions = LoadFetchLimits();
     job.fetchOptions.userAgent = preferences_.userAgent;
     if (preferences_.useBrowser) job.pageLoader = browser_->MakeLoader();
     const int total = list_->CheckedCount();

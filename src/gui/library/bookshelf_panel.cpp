@@ -23,8 +23,16 @@ QWidget* MakeBookshelf(BrowserPage* host) {
     QPointer<BrowserPage> guard(host);
     auto frame = [guard]() -> CMainFrame* { return guard ? guard->frame() : nullptr; };
     QObject::connect(page, &BookshelfPage::openBookRequested, page, [frame](const QString& path) {
-        if (CMainFrame* f = frame())
-            if (BrowserPage* tab = f->OpenBlankTab()) tab->OpenBook(kFilePathPrefix + path);
+        CMainFrame* f = frame();
+        BrowserPage* tab = f ? f->OpenBlankTab() : nullptr;
+        if (!tab || tab->OpenBook(kFilePathPrefix + path) != 2) return;
+        // A book that could not be opened leaves no empty tab behind.
+        for (int i = 0; i < f->PageCount(); ++i) {
+            if (f->PageAt(i) == tab) {
+                f->CloseTab(i, true);
+                break;
+            }
+        }
     });
     QObject::connect(page, &BookshelfPage::openUrlRequested, page, [frame](const QString& url) {
         if (CMainFrame* f = frame()) f->OpenTab(url, true);

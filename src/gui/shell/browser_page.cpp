@@ -5,6 +5,8 @@
 #include <QUrl>
 #include <QWebEngineView>
 
+#include "core/library/book_text.h"
+#include "core/platform/file_io.h"
 #include "core/platform/program_folder.h"
 #include "core/reader/book_text_choice.h"
 #include "core/text/gbk_literal.h"
@@ -90,8 +92,12 @@ int BrowserPage::OpenBook(const QString& spec) {
     std::string text;
     const BookReadResult read = ReadBookForReading(ToUtf8(path), LoadBookTextChoice(ToGbk(name)), text);
     if (!read.ok) {
-        QtMessenger(this).Inform(Gbk("打开文件失败，指定名字的小说未找到。"), MessageKind::Warning);
-        return 1;
+        // A file that is there but cannot be read (no permission, a folder)
+        // is not "not found": the user would look for it in vain.
+        QtMessenger(this).Inform(FileExists(ToUtf8(path)) ? Gbk("打开文件失败，无法读取该文件。")
+                                                           : Gbk("打开文件失败，指定名字的小说未找到。"),
+                                 MessageKind::Warning);
+        return 2;
     }
     if (read.truncated) {
         QtMessenger(this).Inform(Gbk("这本书超过2GB，只打开了它的前2GB。"), MessageKind::Warning);

@@ -54,7 +54,8 @@ public:
     void Activate();
 
     // "//FilePath//" + a full path, or a book name in book/. 0 when the book
-    // was handed to a reading panel, 1 otherwise.
+    // was handed to a reading panel; 2 when the file is missing or cannot be
+    // read (the message was shown, the page is unchanged); 1 otherwise.
     int OpenBook(const QString& spec);
     // The spec of the book the reading panel shows; empty when none.
     const QString& bookSpec() const { return bookSpec_; }

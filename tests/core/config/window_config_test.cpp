@@ -106,6 +106,13 @@ TEST(WindowConfig, FolderFieldIsBounded) {
     WindowConfig back;
     back.Load(path);
     EXPECT_EQ(back.browseFolder, c.browseFolder.substr(0, 503));
+
+    // A UTF-8 path is cut before the three-byte character that would not fit
+    // whole: 501 bytes, then "小" would need 502..504.
+    c.browseFolder = "/" + std::string(500, 'g') + "\xE5\xB0\x8F";
+    ASSERT_TRUE(c.Save(path));
+    back.Load(path);
+    EXPECT_EQ(back.browseFolder, c.browseFolder.substr(0, 501));
 }
 
 TEST(RecordFile, StringFieldsNeverSplitATwoByteCharacter) {

@@ -63,9 +63,9 @@ protected:
             res.set_redirect("/body");
         });
         // Sends 100 bytes, then nothing for ten seconds.
+        // A type the server does not compress: a gzip stream would hold the
+        // 100 bytes back until its end.
         svr.Get("/slow", [this](const httplib::Request&, httplib::Response& res) {
-            // Not a text type: the server would compress a text answer (the
-            // fetcher accepts gzip) and hold the 100 bytes in its compressor.
             res.set_chunked_content_provider("application/octet-stream", [this](size_t offset, httplib::DataSink& sink) {
                 if (offset == 0) {
                     sink.write(std::string(100, 'x').data(), 100);

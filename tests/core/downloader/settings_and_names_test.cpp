@@ -6,6 +6,7 @@
 
 #include "core/config/record_file.h"
 #include "core/downloader/downloader_settings.h"
+#include "core/downloader/fetch_limits.h"
 #include "core/downloader/safe_file_name.h"
 #include "core/downloader/start_addresses.h"
 #include "core/platform/file_io.h"
@@ -168,6 +169,30 @@ TEST(StartAddressesTest, ShippedDefaultsPointNowhereOutside) {
     StartAddresses a = LoadStartAddresses(std::string(QUILLON_TEST_DATA) + "/../../fetchwell/data/main.htm");
     EXPECT_EQ(a.topUrl, "about:blank");
     EXPECT_EQ(a.defaultUrl.rfind("http://127.0.0.1", 0), 0u) << a.defaultUrl;
+}
+
+TEST(FetchLimits, ValuesReplaceDefaultsOnlyWhenTheyArePositiveNumbers) {
+    TempFolder tmp;
+    struct Case {
+        std::string file;
+        long long pageBytes;
+        long deadline;
+    };
+    const long long mib = 1024 * 1024;
+    const Case cases[] = {
+        {"", 64 * mib, 120},
+        {"[MAX_PAGE_MIB]\r\n8\r\n[DEADLINE_SECONDS]\r\n5\r\n", 8 * mib, 5},
+        {"[MAX_PAGE_MIB]\r\n4096\r\n", 4096 * mib, 120},  // past 2 GiB and 4 GiB
+        {"[MAX_PAGE_MIB]\r\n0\r\n[DEADLINE_SECONDS]\r\n-3\r\n", 64 * mib, 120},
+        {"[MAX_PAGE_MIB]\r\n12x\r\n[DEADLINE_SECONDS]\r\n99999999999999999999\r\n", 64 * mib, 120},
+    };
+    for (const Case& c : cases) {
+        const std::string path = tmp.Write("limits.txt", c.file);
+        FetchOptions o = LoadFetchLimits(path);
+        EXPECT_EQ(o.maxPageBytes, c.pageBytes) << c.file;
+        EXPECT_EQ(o.deadlineSeconds, c.deadline) << c.file;
+    }
+    EXPECT_EQ(LoadFetchLimits(tmp.path() + "missing").maxPageBytes, 64 * mib);
 }
 
 }  // namespace

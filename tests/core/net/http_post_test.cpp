@@ -1,5 +1,6 @@
 #include "core/net/http_post.h"
 
+#include <atomic>
 #include <chrono>
 #include <mutex>
 #include <string>
@@ -183,6 +184,32 @@ TEST(SocketStream, ReceiveEndsAtTheTimeOutOfASilentPeer) {
     EXPECT_GE(took, std::chrono::milliseconds(900));
     EXPECT_LT(took, std::chrono::milliseconds(5000));
     EXPECT_EQ(stream.Close(), 0);
+}
+
+// Neither an endless nor a trickling answer holds the search report: the
+// answer is cut at its size cap, and the whole read ends at its deadline.
+TEST(SocketStream, ReceiveStopsAtTheCapAndTheDeadline) {
+    for (bool trickle : {false, true}) {
+        std::atomic<bool> quit{false};
+        RawServer server([&](int fd) {
+            const std::string block(trickle ? 2 : 65536, 'x');
+            while (!quit && send(fd, block.data(), block.size(), MSG_NOSIGNAL) > 0) {
+                if (trickle) usleep(200000);
+            }
+        });
+        SocketStream stream;
+        ASSERT_EQ(stream.Connect("127.0.0.1", server.port(), 5), 0);
+        auto start = std::chrono::steady_clock::now();
+        std::string out;
+        EXPECT_EQ(stream.ReceiveAll(out, 1 << 20, 2), 0);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(4)) << trickle;
+        EXPECT_LE(out.size(), size_t{1} << 20);
+        if (!trickle) {
+            EXPECT_EQ(out.size(), size_t{1} << 20);
+        }
+        stream.Close();
+        quit = true;
+    }
 }
 
 }  // namespace

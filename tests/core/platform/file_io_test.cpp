@@ -3,7 +3,12 @@
 #include <filesystem>
 #include <string>
 
+#include <random>
+
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -58,6 +63,78 @@ TEST(FileIo, AtomicWriteReplacesWithoutLeavingATemporary) {
     }
     EXPECT_EQ(entries, 1);
     EXPECT_FALSE(WriteFileAtomically(tmp.path() + "no/such/cfg.dat", "x"));
+}
+
+int EntriesIn(const std::string& folder) {
+    int n = 0;
+    for (auto& e : std::filesystem::directory_iterator(folder)) {
+        (void)e;
+        ++n;
+    }
+    return n;
+}
+
+TEST(FileIo, AtomicWriteKeepsPermissionsAndCleansUpOnFailure) {
+    TempFolder tmp;
+    std::string path = tmp.path() + "private.txt";
+    ASSERT_TRUE(WriteWholeFile(path, "old"));
+    ASSERT_EQ(chmod(path.c_str(), 0600), 0);
+    for (WriteDurability d : {WriteDurability::kFlushed, WriteDurability::kProcessSafe}) {
+        ASSERT_TRUE(WriteFileAtomically(path, "new", d));
+        struct stat st{};
+        ASSERT_EQ(stat(path.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, 0600u);
+    }
+
+    // A target that cannot be replaced (a folder): the temporary goes away.
+    std::string folder = tmp.path() + "sub";
+    ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
+    ASSERT_TRUE(WriteWholeFile(folder + "/x", "x"));
+    EXPECT_FALSE(WriteFileAtomically(folder, "data"));
+    EXPECT_EQ(EntriesIn(tmp.path()), 2);
+
+    AtomicFileWriter abandoned;
+    ASSERT_TRUE(abandoned.Open(path));
+    ASSERT_TRUE(abandoned.Write("half"));
+    abandoned.Discard();
+    std::string back;
+    ASSERT_TRUE(ReadWholeFile(path, back));
+    EXPECT_EQ(back, "new");
+    EXPECT_EQ(EntriesIn(tmp.path()), 2);
+}
+
+// A saving process killed at any moment leaves the old content or the new,
+// never a mixture or a short file.
+TEST(FileIo, AKilledSaveLeavesTheOldOrTheNewFileWhole) {
+    TempFolder tmp;
+    const std::string path = tmp.path() + "record.dat";
+    const std::string oldContent(200000, 'o');
+    const std::string newContent(300000, 'n');
+    std::mt19937 random(12345);
+    int sawOld = 0, sawNew = 0;
+    for (int round = 0; round < 200; ++round) {
+        ASSERT_TRUE(WriteFileAtomically(path, oldContent, WriteDurability::kProcessSafe));
+        pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            const auto& durability = round % 2 ? WriteDurability::kFlushed : WriteDurability::kProcessSafe;
+            for (;;) WriteFileAtomically(path, newContent, durability);
+        }
+        usleep(std::uniform_int_distribution<useconds_t>(0, 3000)(random));
+        kill(child, SIGKILL);
+        int status = 0;
+        waitpid(child, &status, 0);
+        std::string back;
+        ASSERT_TRUE(ReadWholeFile(path, back));
+        ASSERT_TRUE(back == oldContent || back == newContent) << "round " << round << ": " << back.size();
+        (back == oldContent ? sawOld : sawNew)++;
+        // What a killed save leaves is its temporary, never the target.
+        for (auto& e : std::filesystem::directory_iterator(tmp.path()))
+            if (e.path() != path) std::filesystem::remove(e.path());
+    }
+    // Both outcomes happen, or the kills did not land during saves.
+    EXPECT_GT(sawOld, 0);
+    EXPECT_GT(sawNew, 0);
 }
 
 TEST(FileIo, DeleteFilesWithSuffixKeepsOtherFilesAndFolders) {

@@ -89,6 +89,14 @@ TEST_F(BookmarksTest, LoadSkipsBlankAndCommentLinesOfAHandWrittenFile) {
     EXPECT_EQ(marks.entries(), (std::vector<std::string>{"one::5", "two::6"}));
 }
 
+TEST_F(BookmarksTest, EntriesAfterANulSurviveTheNextSave) {
+    ASSERT_TRUE(WriteWholeFile(home_ + "book/lable/nul.txt", std::string("one::1\r\n\0two::2\r\nthree::3\r\n", 25)));
+    Bookmarks marks;
+    marks.Load("nul");
+    ASSERT_TRUE(marks.Add("four", 4, messenger_));
+    EXPECT_EQ(FileContent("nul"), "one::1\r\ntwo::2\r\nthree::3\r\nfour::4\r\n");
+}
+
 TEST_F(BookmarksTest, DeleteIgnoresTheHeaderAndRewritesTheFile) {
     Bookmarks marks;
     marks.Load("book");

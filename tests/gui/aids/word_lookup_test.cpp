@@ -125,7 +125,10 @@ private Q_SLOTS:
         for (int i = 0; i < 3; ++i)
             QTest::mouseClick(page.get(), Qt::LeftButton, {}, CellCentre(*page, 0, 1 + 5 * i));
         QVERIFY(lookup->panel());
+        QCOMPARE(AttachWordLookup(*page, dictionary_, {}), lookup);
+        QPointer<WordLookup> watch(lookup);
         page.reset();  // cancels and joins the word workers
+        QVERIFY(watch.isNull());
         const size_t after = g_samples.load();
         QTest::qWait(100);
         QCOMPARE(g_samples.load(), after);

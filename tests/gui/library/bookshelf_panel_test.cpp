@@ -1,5 +1,6 @@
 // The bookshelf inside the main tab of a real frame: its requests become
 // tabs, and a data update reloads its search entries.
+#include <cstdio>
 #include <memory>
 #include <string>
 
@@ -9,6 +10,7 @@
 #include <QWebEngineView>
 
 #include "core/library/book_store.h"
+#include "gui/app/qt_messenger.h"
 #include "gui/app/web_engine_setup.h"
 #include "gui/library/bookshelf_page.h"
 #include "gui/library/bookshelf_panel.h"
@@ -71,6 +73,12 @@ private Q_SLOTS:
         shelf->OpenBookRow(1);
         QCOMPARE(frame->PageCount(), pages + 1);
         QCOMPARE(frame->CurrentPage()->Title(), QStringLiteral("红楼一梦_阅读"));
+        // A book gone since the list was read opens no empty tab.
+        QVERIFY(std::remove(BookStore::BookPath(Gbk("红楼一梦")).c_str()) == 0);
+        shelf->OpenBookRow(1);
+        QCOMPARE(frame->PageCount(), pages + 1);
+        QCOMPARE(QtMessenger::Shown().last(), QStringLiteral("打开文件失败，指定名字的小说未找到。"));
+        WriteWholeFile(BookStore::BookPath(Gbk("红楼一梦")), Gbk("    正文\r\n"));
 
         shelf->findChild<QLineEdit*>(QStringLiteral("searchEdit"))->setText(QStringLiteral("演义"));
         shelf->Search();

@@ -5,8 +5,8 @@
 #include <vector>
 
 #include <QApplication>
-#include <QDir>
 #include <QAbstractButton>
+#include <QDir>
 #include <QFile>
 #include <QMessageBox>
 #include <QTemporaryDir>
@@ -153,7 +153,7 @@ private slots:
     void missingBookIsReportedAndChangesNothing() {
         BrowserPage* page = NewPage();
         page->SetTitle(QStringLiteral("之前"));
-        QCOMPARE(page->OpenBook(QStringLiteral("不存在")), 1);
+        QCOMPARE(page->OpenBook(QStringLiteral("不存在")), 2);
         QCOMPARE(QtMessenger::Shown(), QStringList{QStringLiteral("打开文件失败，指定名字的小说未找到。")});
         QCOMPARE(page->Title(), QStringLiteral("之前"));
         QVERIFY(!page->readingPanel());
@@ -162,6 +162,12 @@ private slots:
         QtMessenger::Shown().clear();
         QCOMPARE(page->OpenBook(QString()), 1);
         QVERIFY(QtMessenger::Shown().isEmpty());
+
+        // There but unreadable (a folder named like a book) is not "not found".
+        QVERIFY(QDir().mkpath(HomeFile(QStringLiteral("book/folder.txt"))));
+        QCOMPARE(page->OpenBook(QStringLiteral("folder")), 2);
+        QCOMPARE(QtMessenger::Shown(), QStringList{QStringLiteral("打开文件失败，无法读取该文件。")});
+        QVERIFY(!page->readingPanel());
     }
 
     void panelsShareThePage() {
