@@ -161,8 +161,6 @@ int PageFetcher::FetchOnce(std::string_view name, std::string_view url, std::str
     curl_easy_setopt(easy, CURLOPT_URL, requestUrl.c_str());
     curl_easy_setopt(easy, CURLOPT_USERAGENT,
                      options_.userAgent.empty() ? "myhttpget" : options_.userAgent.c_str());
-    // Compressed answers (gzip, deflate, br) arrive decoded.
-    curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, "");
     curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers);
     curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
