@@ -1,7 +1,10 @@
 # The two everyday commands: `make run` and `make test`.
 BUILD ?= build
 JOBS ?= $(shell nproc)
-CMAKE_FLAGS ?=
+# A compiler cache, where one is installed, makes the second and the
+# sanitizer builds of the same sources cheap; nothing needs it.
+CCACHE := $(shell command -v ccache 2>/dev/null)
+CMAKE_FLAGS ?= $(if $(CCACHE),-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 
 SANITIZE_BUILD ?= build-sanitize
 FUZZ_BUILD ?= build-fuzz
