@@ -654,7 +654,8 @@ void ReadingPage::OpenChapterList() {
     ChapterListDialog dialog(
         [this](int32_t offset) {
             PickPicture();
-            model_.GoToOffset(offset);
+            // The heading becomes the first row, as a chapter starts a page.
+            model_.ShowOffsetAtTop(offset);
             AfterLayout();
         },
         this);
