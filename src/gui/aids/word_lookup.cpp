@@ -48,8 +48,13 @@ WordLookup::WordLookup(ReadingPage& page, Dictionary& dictionary, OpenInNewTab o
     // Not a child of the page: ~QWidget deletes children after the page's
     // own members are gone, while the QPointer still names the page, so the
     // destructor would write into a destroyed page. Deleted once the page is
-    // gone instead (the pointer is cleared by then).
-    connect(&page, &QObject::destroyed, this, [this] { delete this; });
+    // gone instead, clearing the pointer by hand first: while `destroyed`
+    // runs it still names the page, and reading it would treat the bare
+    // QObject left of it as a ReadingPage.
+    connect(&page, &QObject::destroyed, this, [this] {
+        page_.clear();
+        delete this;
+    });
     page.setProperty(kLookupProperty, QVariant::fromValue<QObject*>(this));
     host_ = page.findChild<QLabel*>(QStringLiteral("wordPanel"));
     if (host_) {
