@@ -115,21 +115,21 @@ OpenBooks OpenBooks::Load() {
     if (!ReadWholeFile(FilePath(), bytes)) return open;
     for (std::string_view line : SplitLines(bytes)) {
         if (std::string_view v = ValueOf(line, "book="); !v.empty()) {
-            open.specs.emplace_back(v);
+            open.books.emplace_back(v);
         } else if (std::optional<int64_t> n = StrictNumber(ValueOf(line, "current="))) {
             open.current = static_cast<int>(*n);
         }
     }
-    if (open.current >= static_cast<int>(open.specs.size())) open.current = -1;
+    if (open.current >= static_cast<int>(open.books.size())) open.current = -1;
     return open;
 }
 
 bool OpenBooks::Save() const {
     std::string bytes = "current=" + std::to_string(current < 0 ? -1 : current) + "\n";
-    for (const std::string& spec : specs) {
-        // A line break in a spec would split it into two entries.
-        if (spec.find_first_of("\r\n") != std::string::npos) continue;
-        bytes += "book=" + spec + "\n";
+    for (const std::string& book : books) {
+        // A line break in a name would split it into two entries.
+        if (book.find_first_of("\r\n") != std::string::npos) continue;
+        bytes += "book=" + book + "\n";
     }
     return WriteFileAtomically(FilePath(), bytes);
 }

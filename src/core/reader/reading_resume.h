@@ -47,12 +47,12 @@ struct ResumeSettings {
 };
 
 // The reading tabs open when the program last closed, in tab order, each as
-// the book spec the page host opened (UTF-8: a book name in book/ or
+// the book as the page host opened it (UTF-8: a book name in book/ or
 // "//FilePath//" and a full path), and which of them was current (-1 when
 // another tab was). Kept in data/opentabs.txt: "current=<n>" then one
-// "book=<spec>" line per tab.
+// "book=<book>" line per tab.
 struct OpenBooks {
-    std::vector<std::string> specs;
+    std::vector<std::string> books;
     int current = -1;
 
     static std::string FilePath();

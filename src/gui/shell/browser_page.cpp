@@ -75,17 +75,17 @@ void BrowserPage::Activate() {
     deferredAddress_.clear();
 }
 
-int BrowserPage::OpenBook(const QString& spec) {
-    if (spec.isEmpty()) return 1;
+int BrowserPage::OpenBook(const QString& target) {
+    if (target.isEmpty()) return 1;
     QString path;
     QString name;
-    if (spec.startsWith(kFilePathPrefix)) {
-        path = spec.mid(kFilePathPrefix.size());
+    if (target.startsWith(kFilePathPrefix)) {
+        path = target.mid(kFilePathPrefix.size());
         name = QFileInfo(path).fileName();
         qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
         if (dot >= 0) name.truncate(dot);
     } else {
-        name = spec;
+        name = target;
         path = FromUtf8(GetProgramFolder()) + QStringLiteral("book/") + name + QStringLiteral(".txt");
     }
 
@@ -115,7 +115,7 @@ int BrowserPage::OpenBook(const QString& spec) {
     }
     Relayout();
     if (reading_.load) reading_.load(std::move(text), ToUtf8(path), ToGbk(name));
-    bookSpec_ = spec;
+    bookRef_ = target;
     readingWidget_->setFocus();
     return 0;
 }

@@ -56,9 +56,9 @@ public:
     // "//FilePath//" + a full path, or a book name in book/. 0 when the book
     // was handed to a reading panel; 2 when the file is missing or cannot be
     // read (the message was shown, the page is unchanged); 1 otherwise.
-    int OpenBook(const QString& spec);
-    // The spec of the book the reading panel shows; empty when none.
-    const QString& bookSpec() const { return bookSpec_; }
+    int OpenBook(const QString& target);
+    // The name or path of the book the reading panel shows; empty when none.
+    const QString& bookRef() const { return bookRef_; }
     int OpenSearch(const QString& words, const QString& extra);
     int OpenScrollDisplay(const QString& title, const std::string& gbkText);
 
@@ -107,7 +107,7 @@ private:
     bool closable_ = true;
     int kind_ = 0;
     QString deferredAddress_;
-    QString bookSpec_;
+    QString bookRef_;
     bool deferredPending_ = false;
 };
 

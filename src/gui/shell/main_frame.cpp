@@ -289,11 +289,11 @@ void CMainFrame::ReopenBooks() {
     if (!ResumeSettings::Load().reopenBooks) return;
     const OpenBooks open = OpenBooks::Load();
     BrowserPage* current = nullptr;
-    for (size_t k = 0; k < open.specs.size(); ++k) {
+    for (size_t k = 0; k < open.books.size(); ++k) {
         BrowserPage* page = OpenTabAt(kBlank, PageCount(), false);
         if (!page) break;
         // A book gone since says so and leaves no tab behind.
-        if (page->OpenBook(FromUtf8(open.specs[k])) != 0 || !page->readingPanel()) {
+        if (page->OpenBook(FromUtf8(open.books[k])) != 0 || !page->readingPanel()) {
             CloseTab(strip_->model().IndexOf(page), true);
             continue;
         }
@@ -309,9 +309,9 @@ void CMainFrame::SaveOpenBooks() const {
     const int currentIndex = strip_->model().current();
     for (int i = 0; i < PageCount(); ++i) {
         const BrowserPage* page = PageAt(i);
-        if (!page->readingPanel() || page->bookSpec().isEmpty()) continue;
-        if (i == currentIndex) open.current = static_cast<int>(open.specs.size());
-        open.specs.push_back(ToUtf8(page->bookSpec()));
+        if (!page->readingPanel() || page->bookRef().isEmpty()) continue;
+        if (i == currentIndex) open.current = static_cast<int>(open.books.size());
+        open.books.push_back(ToUtf8(page->bookRef()));
     }
     open.Save();
 }

@@ -75,13 +75,13 @@ TEST_F(ReadingResumeTest, SettingsAndOpenBooksRoundTrip) {
     EXPECT_TRUE(settings.resumePosition);
     EXPECT_FALSE(settings.reopenBooks);
 
-    EXPECT_TRUE(OpenBooks::Load().specs.empty());
+    EXPECT_TRUE(OpenBooks::Load().books.empty());
     OpenBooks open;
-    open.specs = {"三国", "//FilePath///tmp/a b.txt", "x"};
+    open.books = {"三国", "//FilePath///tmp/a b.txt", "x"};
     open.current = 1;
     ASSERT_TRUE(open.Save());
     const OpenBooks back = OpenBooks::Load();
-    EXPECT_EQ(back.specs, open.specs);
+    EXPECT_EQ(back.books, open.books);
     EXPECT_EQ(back.current, 1);
     // A current index beyond the list (a hand-edited file) names no tab.
     ASSERT_TRUE(WriteWholeFile(OpenBooks::FilePath(), "current=3\nbook=a\n"));
