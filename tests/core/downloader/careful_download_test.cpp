@@ -25,6 +25,7 @@
 #include "core/text/byte_string.h"
 #include "core/text/gbk_codec.h"
 #include "core/text/gbk_literal.h"
+#include "support/gzip.h"
 #include "support/http_test_server.h"
 #include "support/temp_folder.h"
 
@@ -35,19 +36,7 @@ using test::HttpTestServer;
 using test::TempFolder;
 using Clock = std::chrono::steady_clock;
 
-std::string Gzip(const std::string& data) {
-    z_stream z{};
-    deflateInit2(&z, Z_DEFAULT_COMPRESSION, Z_DEFLATED, 31, 8, Z_DEFAULT_STRATEGY);
-    std::string out(deflateBound(&z, data.size()) + 32, '\0');
-    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
-    z.avail_in = static_cast<uInt>(data.size());
-    z.next_out = reinterpret_cast<Bytef*>(out.data());
-    z.avail_out = static_cast<uInt>(out.size());
-    deflate(&z, Z_FINISH);
-    out.resize(z.total_out);
-    deflateEnd(&z);
-    return out;
-}
+using quillon::test::Gzip;
 
 class Recorder final : public DownloadObserver {
 public:

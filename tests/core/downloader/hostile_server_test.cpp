@@ -26,6 +26,7 @@
 #include "core/net/http_get_client.h"
 #include "core/net/md5.h"
 #include "core/text/gbk_literal.h"
+#include "support/gzip.h"
 #include "support/http_test_server.h"
 #include "support/temp_folder.h"
 
@@ -39,19 +40,7 @@ constexpr long kDeadline = 2;
 // The child is killed after this long: a fetch still running then hung.
 constexpr int kKillAfterSeconds = 15;
 
-std::string Gzip(const std::string& text) {
-    z_stream z{};
-    deflateInit2(&z, Z_DEFAULT_COMPRESSION, Z_DEFLATED, 31, 8, Z_DEFAULT_STRATEGY);
-    std::string out(deflateBound(&z, text.size()) + 32, '\0');
-    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
-    z.avail_in = static_cast<uInt>(text.size());
-    z.next_out = reinterpret_cast<Bytef*>(out.data());
-    z.avail_out = static_cast<uInt>(out.size());
-    deflate(&z, Z_FINISH);
-    out.resize(z.total_out);
-    deflateEnd(&z);
-    return out;
-}
+using quillon::test::Gzip;
 
 const std::string kChapter = "<html><body>" + Gbk("第一章 开始") + "</body></html>";
 
