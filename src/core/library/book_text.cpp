@@ -7,6 +7,11 @@
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -243,13 +248,10 @@ BookEncoding DetectBookEncoding(std::string_view sample) {
     return best;
 }
 
-size_t CleanGbkText(std::string& text) {
-    const size_t nul = text.find('\0');
-    if (nul != std::string::npos) text.resize(nul);
-    auto* p = reinterpret_cast<unsigned char*>(text.data());
-    const size_t n = text.size();
-    size_t replaced = 0;
-    size_t i = 0;
+size_t CleanGbkPiece(char* text, size_t from, size_t to, bool last, size_t& replaced) {
+    auto* p = reinterpret_cast<unsigned char*>(text);
+    const size_t n = to;
+    size_t i = from;
     while (i < n) {
 #if defined(__SSE2__)
         // Most of a book is runs of two-byte characters (every byte in
@@ -271,6 +273,7 @@ size_t CleanGbkText(std::string& text) {
 #endif
         while (i < stop) {
             const unsigned char b = p[i];
+            if (i + 1 == n && !last && (b == '\r' || b >= 0x80)) return i;  // needs the next byte
             if (b < 0x80) {
                 if (b == '\r' && (i + 1 == n || p[i + 1] != '\n')) p[i] = '\n';
                 ++i;
@@ -283,6 +286,14 @@ size_t CleanGbkText(std::string& text) {
             }
         }
     }
+    return n;
+}
+
+size_t CleanGbkText(std::string& text) {
+    const size_t nul = text.find('\0');
+    if (nul != std::string::npos) text.resize(nul);
+    size_t replaced = 0;
+    CleanGbkPiece(text.data(), 0, text.size(), true, replaced);
     return replaced;
 }
 
@@ -296,26 +307,32 @@ std::string ConvertBookBytes(std::string_view bytes, BookEncoding encoding, size
     return gbk;
 }
 
-BookReadResult ReadBookText(const std::string& path, std::string& gbkText, BookEncoding encoding,
-                            size_t limit) {
-    BookReadResult result;
-    gbkText.clear();
+namespace {
+
+// Opens a book file for reading: -1 when it is missing, a folder or cannot
+// be opened. `size` is its size when opened.
+int OpenBookFile(const std::string& path, size_t& size) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return result;
-    struct stat st{};
+    if (fd < 0) return -1;
+    struct stat st {};
     if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
         ::close(fd);
-        return result;
+        return -1;
     }
-    const auto size = static_cast<size_t>(std::max<off_t>(st.st_size, 0));
-    result.truncated = size > limit;
+    size = static_cast<size_t>(std::max<off_t>(st.st_size, 0));
+    return fd;
+}
+
+// The rest of ReadBookText once the file is open; closes `fd`.
+bool ReadOpenedBook(int fd, size_t size, BookEncoding encoding, std::string& gbkText,
+                    BookReadResult& result) {
     // Read once, straight into the text handed on: a book of a gigabyte
     // must not be held twice.
-    const bool ok = ReadInto(fd, gbkText, std::min(size, limit));
+    const bool ok = ReadInto(fd, gbkText, size);
     ::close(fd);
     if (!ok) {
         gbkText.clear();
-        return result;
+        return false;
     }
     result.ok = true;
     result.encoding = encoding == BookEncoding::kAuto ? DetectBookEncoding(gbkText) : encoding;
@@ -327,7 +344,165 @@ BookReadResult ReadBookText(const std::string& path, std::string& gbkText, BookE
     // A NUL early in a big file (a disk image, a sparse file) leaves a short
     // text in a huge buffer that the page would otherwise keep.
     if (gbkText.capacity() > 2 * gbkText.size() + 4096) gbkText.shrink_to_fit();
+    return true;
+}
+
+}  // namespace
+
+BookReadResult ReadBookText(const std::string& path, std::string& gbkText, BookEncoding encoding,
+                            size_t limit) {
+    BookReadResult result;
+    gbkText.clear();
+    size_t size = 0;
+    const int fd = OpenBookFile(path, size);
+    if (fd < 0) return result;
+    result.truncated = size > limit;
+    ReadOpenedBook(fd, std::min(size, limit), encoding, gbkText, result);
     return result;
+}
+
+BookReadResult OpenBookText(const std::string& path, BookEncoding encoding,
+                            std::shared_ptr<const BookText>& text, size_t limit) {
+    BookReadResult result;
+    text.reset();
+    size_t size = 0;
+    const int fd = OpenBookFile(path, size);
+    if (fd < 0) return result;
+    result.truncated = size > limit;
+    size = std::min(size, limit);
+    if (size > kBackgroundReadBytes) {
+        // The encoding from the first bytes only, as the whole-file read
+        // would detect it: a GBK book needs no conversion, so its text can
+        // be shown while the rest arrives.
+        std::string sample;
+        sample.resize(kDetectSampleBytes + 1);
+        const ssize_t got = ::pread(fd, sample.data(), sample.size(), 0);
+        sample.resize(got > 0 ? static_cast<size_t>(got) : 0);
+        const BookEncoding found =
+            encoding == BookEncoding::kAuto ? DetectBookEncoding(sample) : encoding;
+        if (found == BookEncoding::kGbk) {
+            if (std::unique_ptr<BookText> loading = BookText::Load(fd, size)) {
+                result.ok = true;
+                result.encoding = found;
+                text = std::move(loading);
+                return result;
+            }
+        }
+    }
+    std::string whole;
+    if (ReadOpenedBook(fd, size, encoding, whole, result))
+        text = std::make_shared<const BookText>(std::move(whole));
+    return result;
+}
+
+// ---------------------------------------------------------------------------
+// BookText
+
+BookText::BookText(std::string text) : owned_(std::move(text)) {
+    owned_.resize(std::min({owned_.find('\0'), owned_.size(), kMaxBookBytes}));
+    data_ = owned_.data();
+    expected_ = owned_.size();
+    ready_ = owned_.size();
+    complete_ = true;
+}
+
+BookText::BookText(int fd, size_t size) : expected_(size) {
+    // Pages are taken from the system only as the reader fills them, so
+    // nothing is spent on zeroing a gigabyte before the first page shows;
+    // in 2 MiB pages the filling costs five hundred faults, not a quarter
+    // of a million.
+    constexpr size_t kHuge = size_t{2} << 20;
+    mappedBytes_ = std::max<size_t>((size + kHuge - 1) & ~(kHuge - 1), kHuge);
+    void* map = ::mmap(nullptr, mappedBytes_, PROT_READ | PROT_WRITE,
+                       MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    if (map == MAP_FAILED) {
+        mappedBytes_ = 0;
+        return;
+    }
+    data_ = static_cast<char*>(map);
+    ::madvise(map, mappedBytes_, MADV_HUGEPAGE);
+    reader_ = std::thread([this, fd] { ReadAll(fd); });
+}
+
+std::unique_ptr<BookText> BookText::Load(int fd, size_t size) {
+    std::unique_ptr<BookText> text(new BookText(fd, size));
+    if (text->data_ == nullptr) return nullptr;  // fd stays the caller's
+    return text;
+}
+
+BookText::~BookText() {
+    stop_ = true;
+    if (reader_.joinable()) reader_.join();
+    if (mappedBytes_ > 0) ::munmap(data_, mappedBytes_);
+}
+
+void BookText::ReadAll(int fd) {
+    // Pieces small enough that the first page waits for a few milliseconds
+    // only, big enough that a gigabyte takes a few hundred reads.
+    constexpr size_t kPiece = 4u << 20;
+    size_t got = 0;
+    size_t cleaned = 0;
+    size_t replaced = 0;
+    bool last = false;
+    while (!last && !stop_.load(std::memory_order_relaxed)) {
+        const size_t want = std::min(kPiece, expected_ - got);
+        ssize_t r = 0;
+        if (want > 0) {
+            do {
+                r = ::read(fd, data_ + got, want);
+            } while (r < 0 && errno == EINTR);
+        }
+        if (r <= 0) {
+            // The end of a file that shrank, or a read error: the text ends
+            // with what was read.
+            last = true;
+        } else if (const void* nul = std::memchr(data_ + got, '\0', static_cast<size_t>(r))) {
+            got = static_cast<size_t>(static_cast<const char*>(nul) - data_);
+            last = true;
+        } else {
+            got += static_cast<size_t>(r);
+            last = got == expected_;
+        }
+        cleaned = CleanGbkPiece(data_, cleaned, got, last, replaced);
+        replaced_.store(replaced, std::memory_order_relaxed);
+        Publish(cleaned, last);
+    }
+    ::close(fd);
+    if (!last) {
+        Publish(cleaned, true);
+    } else {
+        // Bytes read past a NUL are no part of the text.
+        constexpr size_t kPage = 4096;
+        const size_t keep = (cleaned + kPage - 1) & ~(kPage - 1);
+        if (keep < mappedBytes_) ::madvise(data_ + keep, mappedBytes_ - keep, MADV_DONTNEED);
+    }
+}
+
+void BookText::Publish(size_t ready, bool complete) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        ready_.store(ready, std::memory_order_release);
+        if (complete) complete_.store(true, std::memory_order_release);
+    }
+    arrived_.notify_all();
+}
+
+size_t BookText::WaitFor(size_t end) const {
+    if (ready() >= end || complete()) return ready();
+    std::unique_lock<std::mutex> lock(mutex_);
+    arrived_.wait(lock, [&] { return ready_.load() >= end || complete_.load(); });
+    return ready();
+}
+
+std::string_view BookText::Whole(const std::atomic<bool>* cancel) const {
+    if (!complete()) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        while (!complete_.load()) {
+            if (cancel && cancel->load()) return {};
+            arrived_.wait_for(lock, std::chrono::milliseconds(50));
+        }
+    }
+    return std::string_view(data_, ready());
 }
 
 bool ReadBookText(const std::string& path, std::string& gbkText) {

@@ -1,9 +1,14 @@
 #pragma once
 
+#include <atomic>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
+#include <thread>
 
 namespace quillon {
 
@@ -58,6 +63,14 @@ size_t ByteOrderMarkLength(std::string_view bytes, BookEncoding encoding);
 // Returns the number of bytes that became '?'.
 size_t CleanGbkText(std::string& text);
 
+// CleanGbkText's rules over the bytes [from, to) of a text that may still
+// be arriving, in place; `from` must be a character start. Unless `last`
+// (`to` is the end of the text), a lead byte or a CR in the last position
+// waits for the byte after it: the result is where cleaning stopped, the
+// start of the next piece. NUL bytes are not looked for. Adds the bytes
+// that became '?' to `replaced`.
+size_t CleanGbkPiece(char* text, size_t from, size_t to, bool last, size_t& replaced);
+
 // `bytes` (with any byte-order mark) in `encoding` as GBK; characters
 // without a GBK form and invalid sequences become one '?' each, counted in
 // `replaced` when given. GBK input is returned as it is.
@@ -90,5 +103,71 @@ bool ReadBookText(const std::string& path, std::string& gbkText);
 // ReadBookText's detection, conversion and cleaning over bytes already in
 // memory.
 std::string BookBytesToGbk(std::string_view bytes);
+
+// A book's display text (GBK, cleaned as CleanGbkText cleans it) that may
+// still be arriving. A big GBK book is read and cleaned by a thread of its
+// own while its first pages are shown: bytes [0, ready()) are final and
+// never change again, and once complete() the text is whole. Any thread may
+// read the final bytes; the object must outlive those reads.
+class BookText final {
+public:
+    // A text complete from the start, cut at its first NUL and at
+    // kMaxBookBytes.
+    explicit BookText(std::string text = {});
+    // Stops the reading thread, if it still runs.
+    ~BookText();
+    BookText(const BookText&) = delete;
+    BookText& operator=(const BookText&) = delete;
+
+    // Reads the GBK book open as `fd` (which it takes over) in the
+    // background: at most `size` bytes, fewer when the file ends earlier (it
+    // shrank) or holds a NUL. A read error ends the text where it happened.
+    static std::unique_ptr<BookText> Load(int fd, size_t size);
+
+    const char* data() const { return data_; }
+    // How many leading bytes are final.
+    size_t ready() const { return ready_.load(std::memory_order_acquire); }
+    bool complete() const { return complete_.load(std::memory_order_acquire); }
+    // The length of the whole text once complete; until then the most it
+    // can have (the size of the file when it was opened).
+    size_t size() const { return complete() ? ready() : expected_; }
+    // Waits until the first `end` bytes are final or the text is complete;
+    // returns ready().
+    size_t WaitFor(size_t end) const;
+    // The whole text, waiting for it. With `cancel`, gives up (with an empty
+    // view) soon after it turns true.
+    std::string_view Whole(const std::atomic<bool>* cancel = nullptr) const;
+    // Bytes that became '?' so far.
+    size_t replaced() const { return replaced_.load(std::memory_order_relaxed); }
+    // Memory the text holds.
+    size_t CapacityBytes() const { return owned_.empty() ? mappedBytes_ : owned_.capacity(); }
+
+private:
+    BookText(int fd, size_t size);
+    void ReadAll(int fd);
+    void Publish(size_t ready, bool complete);
+
+    std::string owned_;       // a complete text handed in
+    char* data_ = nullptr;    // owned_'s bytes, or the mapping
+    size_t mappedBytes_ = 0;  // size of the mapping, 0 for owned_
+    size_t expected_ = 0;
+    std::atomic<size_t> ready_{0};
+    std::atomic<bool> complete_{false};
+    std::atomic<size_t> replaced_{0};
+    std::atomic<bool> stop_{false};
+    mutable std::mutex mutex_;
+    mutable std::condition_variable arrived_;
+    std::thread reader_;
+};
+
+// Up to this size a GBK book is read whole before it is shown; beyond it the
+// reading goes on in the background.
+inline constexpr size_t kBackgroundReadBytes = 16u << 20;
+
+// ReadBookText for the reading page: the same text, but a big GBK book
+// arrives in the background (see BookText) instead of being read before
+// this returns. `text` is null when the book cannot be read.
+BookReadResult OpenBookText(const std::string& path, BookEncoding encoding,
+                            std::shared_ptr<const BookText>& text, size_t limit = kMaxBookBytes);
 
 }  // namespace quillon

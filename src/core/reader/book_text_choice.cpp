@@ -61,4 +61,14 @@ BookReadResult ReadBookForReading(const std::string& path, const BookTextChoice&
     return result;
 }
 
+BookReadResult ReadBookForReading(const std::string& path, const BookTextChoice& choice,
+                                  std::shared_ptr<const BookText>& text) {
+    if (!choice.toSimplified) return OpenBookText(path, choice.encoding, text);
+    std::string whole;
+    BookReadResult result = ReadBookForReading(path, choice, whole);
+    text.reset();
+    if (result.ok) text = std::make_shared<const BookText>(std::move(whole));
+    return result;
+}
+
 }  // namespace quillon

@@ -32,5 +32,9 @@ bool SaveBookTextChoice(std::string_view gbkName, const BookTextChoice& choice);
 // character has no simplified form in GBK).
 BookReadResult ReadBookForReading(const std::string& path, const BookTextChoice& choice,
                                   std::string& gbkText);
+// The same as a BookText: a big GBK book read as it is arrives in the
+// background (OpenBookText). Null when the book cannot be read.
+BookReadResult ReadBookForReading(const std::string& path, const BookTextChoice& choice,
+                                  std::shared_ptr<const BookText>& text);
 
 }  // namespace quillon

@@ -437,14 +437,29 @@ int CurrentChapter(const std::vector<Chapter>& chapters, int64_t offset) {
 
 void ChapterSearch::Start(std::string_view text, ChapterRules rules,
                           std::function<void(std::vector<Chapter>)> done) {
+    Launch([text](const std::atomic<bool>&) { return text; }, std::move(rules), std::move(done));
+}
+
+void ChapterSearch::Start(std::shared_ptr<const BookText> book, ChapterRules rules,
+                          std::function<void(std::vector<Chapter>)> done) {
+    Launch(
+        [book = std::move(book)](const std::atomic<bool>& cancel) { return book->Whole(&cancel); },
+        std::move(rules), std::move(done));
+}
+
+void ChapterSearch::Launch(std::function<std::string_view(const std::atomic<bool>&)> text,
+                           ChapterRules rules, std::function<void(std::vector<Chapter>)> done) {
     Cancel();
     cancel_ = false;
-    thread_ = std::thread([this, text, rules = std::move(rules), done = std::move(done)] {
-        FindChaptersOptions options;
-        options.cancel = &cancel_;
-        std::vector<Chapter> chapters = FindChapters(text, rules, options);
-        if (!cancel_) done(std::move(chapters));
-    });
+    thread_ = std::thread(
+        [this, text = std::move(text), rules = std::move(rules), done = std::move(done)] {
+            const std::string_view whole = text(cancel_);
+            if (cancel_) return;
+            FindChaptersOptions options;
+            options.cancel = &cancel_;
+            std::vector<Chapter> chapters = FindChapters(whole, rules, options);
+            if (!cancel_) done(std::move(chapters));
+        });
 }
 
 void ChapterSearch::Cancel() {

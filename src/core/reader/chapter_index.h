@@ -9,6 +9,8 @@
 #include <thread>
 #include <vector>
 
+#include "core/library/book_text.h"
+
 namespace quillon {
 
 // One chapter heading of a book: where its line starts and the line itself,
@@ -89,10 +91,18 @@ public:
     // `text` must stay unchanged until the search is done or cancelled.
     void Start(std::string_view text, ChapterRules rules,
                std::function<void(std::vector<Chapter>)> done);
+    // The same over a book that may still be arriving: the search waits for
+    // the whole text on its own thread.
+    void Start(std::shared_ptr<const BookText> book, ChapterRules rules,
+               std::function<void(std::vector<Chapter>)> done);
     // Stops a running search and waits for its thread.
     void Cancel();
 
 private:
+    // Runs the search on a thread of its own over what `text` gives there.
+    void Launch(std::function<std::string_view(const std::atomic<bool>&)> text, ChapterRules rules,
+                std::function<void(std::vector<Chapter>)> done);
+
     std::atomic<bool> cancel_{false};
     std::thread thread_;
 };

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -16,27 +17,38 @@ namespace quillon {
 // ---------------------------------------------------------------------------
 // Line table
 
+void LineTable::AddBlock() {
+    // Not zeroed: a line is always written before it is read, and pages
+    // of a block never reached cost no memory.
+    blocks_.push_back(std::make_unique_for_overwrite<DisplayLine[]>(kBlockLines));
+}
+
+int32_t LineTable::LastStartingAtOrBefore(int64_t offset) const {
+    // Lines are ordered and disjoint, so only this one can hold the offset.
+    int32_t lo = 0;
+    int32_t hi = size_;  // the answer is below hi
+    while (lo < hi) {
+        const int32_t mid = lo + (hi - lo) / 2;
+        if ((*this)[mid].start <= offset)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    return lo - 1;
+}
+
 int32_t LineTable::FindContaining(int64_t offset) const {
-    // The last line starting at or before the offset is the only candidate,
-    // since lines are ordered and disjoint.
-    auto it = std::upper_bound(lines_.begin(), lines_.end(), offset,
-                               [](int64_t off, const DisplayLine& l) { return off < l.start; });
-    if (it == lines_.begin()) return -1;
-    --it;
-    if (offset < it->end) return static_cast<int32_t>(it - lines_.begin());
-    return -1;
+    const int32_t i = LastStartingAtOrBefore(offset);
+    return i >= 0 && offset < (*this)[i].end ? i : -1;
 }
 
 int32_t LineTable::FindContainingInclusive(int64_t offset) const {
-    auto it = std::upper_bound(lines_.begin(), lines_.end(), offset,
-                               [](int64_t off, const DisplayLine& l) { return off < l.start; });
-    if (it == lines_.begin()) return -1;
-    --it;
+    int32_t i = LastStartingAtOrBefore(offset);
+    if (i < 0) return -1;
     // A line that ends exactly at the offset comes before the one that
     // starts there, and the earlier one wins.
-    if (it != lines_.begin() && std::prev(it)->end == offset) --it;
-    if (offset <= it->end) return static_cast<int32_t>(it - lines_.begin());
-    return -1;
+    if (i > 0 && (*this)[i - 1].end == offset) --i;
+    return offset <= (*this)[i].end ? i : -1;
 }
 
 // ---------------------------------------------------------------------------
@@ -131,13 +143,23 @@ public:
     static constexpr size_t kChunkWords = 512;  // 32 KiB of text
     static constexpr size_t kChunkBytes = kChunkWords * 64;
 
-    explicit MaskStream(std::string_view text) : text_(text) {
-        Fill(0);
-        Fill(kChunkWords);
-    }
+    // The window reaches this far past the start of the chunk it is in.
+    static constexpr size_t kWindowBytes = 2 * kChunkBytes;
+
+    explicit MaskStream(const char* text) : text_(reinterpret_cast<const unsigned char*>(text)) {}
+
+    // How many bytes of the text there are to classify: while the text is
+    // still arriving, only whole chunks of final bytes are ever classified,
+    // so a window must not reach past `end` until it is the text's end.
+    void SetEnd(size_t end) { end_ = end; }
 
     // Makes sure `pos` lies in the first chunk of the window.
     void Advance(size_t pos) {
+        if (!primed_) {
+            Fill(0);
+            Fill(kChunkWords);
+            primed_ = true;
+        }
         while (pos >= base_ + kChunkBytes) {
             std::memcpy(lead_, lead_ + kChunkWords, sizeof(uint64_t) * kChunkWords);
             std::memcpy(lf_, lf_ + kChunkWords, sizeof(uint64_t) * kChunkWords);
@@ -172,8 +194,8 @@ public:
 private:
     // Classifies the chunk that follows the previous one into slot `at`.
     void Fill(size_t at) {
-        const size_t n = text_.size();
-        const auto* data = reinterpret_cast<const unsigned char*>(text_.data());
+        const size_t n = end_;
+        const unsigned char* data = text_;
         size_t pos = next_;
         for (size_t w = 0; w < kChunkWords; ++w, pos += 64) {
             BlockMasks m{0, 0};
@@ -193,37 +215,15 @@ private:
         next_ = pos;
     }
 
-    std::string_view text_;
+    const unsigned char* text_;
+    size_t end_ = 0;
+    bool primed_ = false;
     size_t base_ = 0;  // text offset of the window's first bit
     size_t next_ = 0;  // text offset of the next chunk to classify
     uint64_t carry_ = 0;
     uint64_t lead_[2 * kChunkWords];
     uint64_t lf_[2 * kChunkWords];
 };
-
-int64_t CountLf(std::string_view text) {
-    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
-    const size_t n = text.size();
-    int64_t count = 0;
-    size_t i = 0;
-#if defined(__SSE2__)
-    // Per-byte counters (a match compares as -1, subtracted) summed up
-    // before any of them can wrap at 255.
-    const __m128i lf = _mm_set1_epi8('\n');
-    const __m128i zero = _mm_setzero_si128();
-    while (i + 16 <= n) {
-        __m128i counters = zero;
-        for (int k = 0; k < 255 && i + 16 <= n; ++k, i += 16) {
-            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
-            counters = _mm_sub_epi8(counters, _mm_cmpeq_epi8(v, lf));
-        }
-        const __m128i sums = _mm_sad_epu8(counters, zero);
-        count += _mm_cvtsi128_si64(sums) + _mm_cvtsi128_si64(_mm_unpackhi_epi64(sums, sums));
-    }
-#endif
-    for (; i < n; ++i) count += p[i] == '\n';
-    return count;
-}
 
 const std::string& StatusFormat() {
     static const std::string format =
@@ -247,20 +247,22 @@ int SaneSpacing(int value) { return (value <= 0 || value > 100) ? 14 : value; }
 // ---------------------------------------------------------------------------
 // Paging model
 
-PagingModel::PagingModel() : grid_(std::make_unique<CellGrid>()) {}
+PagingModel::PagingModel()
+    : book_(std::make_shared<const BookText>()), grid_(std::make_unique<CellGrid>()) {}
 
 PagingModel::~PagingModel() = default;
 PagingModel::PagingModel(PagingModel&&) noexcept = default;
 PagingModel& PagingModel::operator=(PagingModel&&) noexcept = default;
 
 void PagingModel::SetText(std::string bytes) {
-    const size_t zero = bytes.find('\0');
-    if (zero != std::string::npos) bytes.resize(zero);
-    if (bytes.size() > kMaxTextBytes) bytes.resize(kMaxTextBytes);
-    text_ = std::move(bytes);
-    lfCount_ = CountLf(text_);
+    SetText(std::make_shared<const BookText>(std::move(bytes)));
+}
+
+void PagingModel::SetText(std::shared_ptr<const BookText> book) {
+    // The splitter reads the old text: it goes first.
     splitter_.reset();
-    lines_.Clear();
+    book_ = std::move(book);
+    lines_.Release();
     splitCols_ = 0;
     rows_ = 0;
     cols_ = 0;
@@ -305,7 +307,7 @@ bool PagingModel::UpdateGeometry(int width, int height) {
 constexpr size_t kWholeSplitBytes = 4u << 20;
 
 struct PagingModel::Splitter {
-    explicit Splitter(std::string_view text) : masks(text) {}
+    explicit Splitter(const char* text) : masks(text) {}
     MaskStream masks;
     size_t next = 0;  // start of the next line to cut
 };
@@ -313,20 +315,13 @@ struct PagingModel::Splitter {
 void PagingModel::SplitLines() {
     lines_.Clear();
     splitter_.reset();
-    const size_t n = text_.size();
-    const size_t cols = static_cast<size_t>(cols_);
     if (cols_ <= 0) {
         splitCols_ = 0;
         return;
     }
-    // A line ends at a real LF or is cut after `cols` bytes, so there are at
-    // most n / cols cut lines plus one line per LF plus a last one. With the
-    // room reserved once, cutting more lines later never allocates, page
-    // turns included.
-    lines_.Reserve(n / cols + static_cast<size_t>(lfCount_) + 1);
-    splitter_ = std::make_unique<Splitter>(text_);
+    splitter_ = std::make_unique<Splitter>(book_->data());
     splitCols_ = cols_;
-    if (n <= kWholeSplitBytes) {
+    if (book_->complete() && book_->size() <= kWholeSplitBytes) {
         // A book of ordinary size is cut whole at once, in milliseconds.
         FinishSplit();
     } else {
@@ -339,11 +334,27 @@ void PagingModel::SplitLines() {
 
 bool PagingModel::ContinueSplit(size_t maxBytes) {
     if (!splitter_) return true;
-    const size_t n = text_.size();
     const size_t cols = static_cast<size_t>(splitCols_);
     MaskStream& masks = splitter_->masks;
     size_t a = splitter_->next;
-    const size_t stop = maxBytes >= n - a ? n : a + maxBytes;
+    // Wait for the bytes this slice cuts, and for the masks' window beyond
+    // them; a text that ends sooner is complete before that.
+    const size_t room = book_->size() - std::min(book_->size(), a);
+    const size_t want = a + std::min(maxBytes, room) + MaskStream::kWindowBytes + cols + 1;
+    book_->WaitFor(want);
+    const bool complete = book_->complete();  // before ready(): then ready() is final
+    const size_t n = book_->ready();
+    masks.SetEnd(n);
+    size_t stop = maxBytes >= n - std::min(n, a) ? n : a + maxBytes;
+    if (!complete) {
+        // Only from line starts whose chunk and the next one are final.
+        const size_t safe = n < MaskStream::kWindowBytes
+                                ? 0
+                                : (n - MaskStream::kWindowBytes) / MaskStream::kChunkBytes *
+                                          MaskStream::kChunkBytes +
+                                      MaskStream::kChunkBytes;
+        stop = std::min(stop, safe);
+    }
     while (a < stop) {
         masks.Advance(a);
         const size_t limit = std::min(a + cols, n);
@@ -355,8 +366,9 @@ bool PagingModel::ContinueSplit(size_t maxBytes) {
             continue;
         }
         if (a + cols > n) {
-            // Fewer than `cols` bytes left: one last line, one past the text
-            // when it ends with a lone lead byte.
+            // Fewer than `cols` bytes left (only at the end of a complete
+            // text): one last line, one past the text when it ends with a
+            // lone lead byte.
             const size_t end = n + (masks.IsLead(n - 1) ? 1 : 0);
             lines_.Append(static_cast<int32_t>(a), static_cast<int32_t>(end));
             a = n;
@@ -369,12 +381,15 @@ bool PagingModel::ContinueSplit(size_t maxBytes) {
         a = cut;
     }
     splitter_->next = a;
-    if (a < n) return false;
+    if (!complete || a < n) return false;
     splitter_.reset();
     return true;
 }
 
-void PagingModel::FinishSplit() { ContinueSplit(text_.size()); }
+void PagingModel::FinishSplit() {
+    while (!ContinueSplit(SIZE_MAX / 2)) {
+    }
+}
 
 void PagingModel::EnsureLines(int64_t count) {
     // Whole pages' worth at a time keeps the calls few without cutting far
@@ -401,10 +416,12 @@ int32_t PagingModel::totalPages() const {
 
 std::string_view PagingModel::LineBytes(int32_t index) const {
     const DisplayLine& line = lines_[index];
-    const size_t n = text_.size();
+    // Lines are cut from final bytes only; the last one may end one past
+    // the text.
+    const size_t n = book_->ready();
     const size_t start = std::min<size_t>(static_cast<size_t>(line.start), n);
     const size_t end = std::min<size_t>(static_cast<size_t>(line.end), n);
-    return std::string_view(text_).substr(start, end - start);
+    return std::string_view(book_->data() + start, end - start);
 }
 
 bool PagingModel::LayoutPage() {
@@ -634,7 +651,7 @@ PagingModel::Hit PagingModel::HitTest(int x, int y) const {
 
 size_t PagingModel::HeapBytes() const {
     size_t bytes =
-        text_.capacity() + lines_.CapacityBytes() + CellGrid::SizeBytes() + sizeof(CellGrid);
+        book_->CapacityBytes() + lines_.CapacityBytes() + CellGrid::SizeBytes() + sizeof(CellGrid);
     if (splitter_) bytes += sizeof(Splitter);
     for (const std::string& row : pageLines_) {
         // Strings longer than the small-string buffer live on the heap.

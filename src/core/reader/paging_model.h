@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "core/library/book_text.h"
+
 namespace quillon {
 
 // One display line of the book: bytes [start, end) of the text. A two-byte
@@ -18,16 +20,37 @@ struct DisplayLine {
 };
 
 // The display lines of the whole book, in text order. Lines never overlap
-// and are never empty, so lookups by offset are binary searches.
+// and are never empty, so lookups by offset are binary searches. The table
+// is kept in blocks of 2 MiB that never move: it grows as a big book is cut
+// without copying what it holds, and needs no count of the book's lines
+// beforehand.
 class LineTable final {
 public:
-    int32_t size() const { return static_cast<int32_t>(lines_.size()); }
-    bool empty() const { return lines_.empty(); }
+    static constexpr int kBlockShift = 18;
+    static constexpr int32_t kBlockLines = int32_t{1} << kBlockShift;
+
+    class Iterator final {
+    public:
+        Iterator(const LineTable* table, int32_t index) : table_(table), index_(index) {}
+        const DisplayLine& operator*() const { return (*table_)[index_]; }
+        Iterator& operator++() {
+            ++index_;
+            return *this;
+        }
+        bool operator!=(const Iterator& other) const { return index_ != other.index_; }
+
+    private:
+        const LineTable* table_;
+        int32_t index_;
+    };
+
+    int32_t size() const { return size_; }
+    bool empty() const { return size_ == 0; }
     const DisplayLine& operator[](int32_t index) const {
-        return lines_[static_cast<size_t>(index)];
+        return blocks_[static_cast<size_t>(index >> kBlockShift)][index & (kBlockLines - 1)];
     }
-    auto begin() const { return lines_.begin(); }
-    auto end() const { return lines_.end(); }
+    Iterator begin() const { return {this, 0}; }
+    Iterator end() const { return {this, size_}; }
 
     // Index of the first line with start <= offset < end, or -1.
     int32_t FindContaining(int64_t offset) const;
@@ -35,18 +58,29 @@ public:
     // line ends exactly where the next starts, the earlier line wins.
     int32_t FindContainingInclusive(int64_t offset) const;
 
-    void Clear() { lines_.clear(); }
-    // Room for `count` lines; a table left far too big by a larger book
-    // before is given back first.
-    void Reserve(size_t count) {
-        if (lines_.capacity() > 2 * count + 4096) std::vector<DisplayLine>().swap(lines_);
-        lines_.reserve(count);
+    // Empties the table; its blocks are kept for the next split of the
+    // same book, which needs about as many.
+    void Clear() { size_ = 0; }
+    // Empties the table and gives its blocks back.
+    void Release() {
+        blocks_.clear();
+        size_ = 0;
     }
-    void Append(int32_t start, int32_t end) { lines_.push_back({start, end}); }
-    size_t CapacityBytes() const { return lines_.capacity() * sizeof(DisplayLine); }
+    void Append(int32_t start, int32_t end) {
+        const auto block = static_cast<size_t>(size_ >> kBlockShift);
+        if (block == blocks_.size()) AddBlock();
+        blocks_[block][size_ & (kBlockLines - 1)] = {start, end};
+        ++size_;
+    }
+    size_t CapacityBytes() const { return blocks_.size() * kBlockLines * sizeof(DisplayLine); }
 
 private:
-    std::vector<DisplayLine> lines_;
+    void AddBlock();
+    // Index of the last line with start <= offset, or -1.
+    int32_t LastStartingAtOrBefore(int64_t offset) const;
+
+    std::vector<std::unique_ptr<DisplayLine[]>> blocks_;
+    int32_t size_ = 0;
 };
 
 // A rectangle in page coordinates: left <= x < right, top <= y < bottom.
@@ -123,12 +157,12 @@ public:
     static constexpr int kMaxCols = 500;
     // Offsets are 32-bit; a longer text is cut here so that no offset, end
     // (which may be one past the text) or line count can overflow.
-    static constexpr size_t kMaxTextBytes = 0x7FFF0000;
+    static constexpr size_t kMaxTextBytes = kMaxBookBytes;
 
     PagingModel();
     ~PagingModel();
-    // Moving keeps an unfinished split valid: it exists only for texts far
-    // beyond the small-string size, whose buffer moves along unchanged.
+    // Moving keeps an unfinished split valid: the text it cuts is shared,
+    // not moved.
     PagingModel(PagingModel&&) noexcept;
     PagingModel& operator=(PagingModel&&) noexcept;
 
@@ -137,6 +171,10 @@ public:
     // to 0, `firstLineStart` to -1, and the page-number text to "0"; the
     // next UpdateGeometry re-splits since rows and columns are 0.
     void SetText(std::string bytes);
+    // The same with a book that may still be arriving: lines are cut only
+    // from its final bytes, and whatever needs bytes not there yet (a page
+    // far into the book, the last page, the whole text) waits for them.
+    void SetText(std::shared_ptr<const BookText> book);
 
     // Takes the spacing of the display settings. A value outside 1-100 is
     // taken as 14, the value the settings dialog stores for such input, so
@@ -217,8 +255,11 @@ public:
     // Heap held by the model: text, line table, cell grid and row strings.
     size_t HeapBytes() const;
 
-    const std::string& text() const { return text_; }
-    int32_t textLength() const { return static_cast<int32_t>(text_.size()); }
+    // The whole text, waiting for a book still arriving.
+    std::string_view text() const { return book_->Whole(); }
+    const std::shared_ptr<const BookText>& book() const { return book_; }
+    // The text's length; while it is still arriving, the most it can have.
+    int32_t textLength() const { return static_cast<int32_t>(book_->size()); }
     const LineTable& lineTable() const { return lines_; }
     int32_t lineCount() const { return lines_.size(); }
     int rows() const { return rows_; }
@@ -261,10 +302,7 @@ private:
     void EnsureOffset(int64_t offset);
     void FormatStatus(int64_t page);
 
-    std::string text_;
-    // LF bytes of the text, counted once per book: with it each split can
-    // reserve the line table's upper bound instead of growing it.
-    int64_t lfCount_ = 0;
+    std::shared_ptr<const BookText> book_;
     int splitCols_ = 0;  // columns of the current line table, 0 if none
     LineTable lines_;
     // Where cutting stands while the table is incomplete; null once done.

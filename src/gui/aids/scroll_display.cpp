@@ -177,7 +177,7 @@ void ScrollSettingsDialog::Save() {
 // ---------------------------------------------------------------------------
 
 QWidget* OpenScrollPage(BrowserPage* host, QWidget* topBar, const QString& title,
-                        const std::string& gbkText) {
+                        std::string_view gbkText) {
     if (!host) return topBar;
     host->SetTitle(title + QStringLiteral("_滚动显示"));
     QWidget* bar = topBar ? topBar : new ScrollControlBar(host);

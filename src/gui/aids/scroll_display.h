@@ -75,7 +75,7 @@ private:
 // hosts call. Returns the control bar the host keeps (`topBar` when it has
 // one already).
 QWidget* OpenScrollPage(BrowserPage* host, QWidget* topBar, const QString& title,
-                        const std::string& gbkText);
+                        std::string_view gbkText);
 
 // The reading page's scroll display command: takes the page's colours, line
 // height and font, opens a new tab of `frame` on about:blank and shows the

@@ -16,7 +16,7 @@
 
 namespace quillon {
 
-FindDialog::FindDialog(const std::string& bookText, std::function<void(std::string_view)> pick,
+FindDialog::FindDialog(std::string_view bookText, std::function<void(std::string_view)> pick,
                        QWidget* parent)
     : QDialog(parent), text_(bookText), pick_(std::move(pick)) {
     setObjectName(QStringLiteral("findDialog"));

@@ -22,7 +22,7 @@ namespace quillon {
 class FindDialog final : public QDialog {
     Q_OBJECT
 public:
-    FindDialog(const std::string& bookText, std::function<void(std::string_view)> pick,
+    FindDialog(std::string_view bookText, std::function<void(std::string_view)> pick,
                QWidget* parent = nullptr);
 
     QLineEdit* searchField() const { return field_; }
@@ -42,7 +42,7 @@ public:
 private:
     void PickRow(QTreeWidgetItem* item);
 
-    const std::string& text_;
+    std::string_view text_;
     std::function<void(std::string_view)> pick_;
     std::function<int32_t(int32_t)> pageOf_;
     QLineEdit* field_ = nullptr;

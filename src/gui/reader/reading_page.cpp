@@ -254,12 +254,16 @@ void ReadingPage::ReadTagFile() {
 // ---- Host side ----
 
 void ReadingPage::SetText(std::string bytes) {
+    SetText(std::make_shared<const BookText>(std::move(bytes)));
+}
+
+void ReadingPage::SetText(std::shared_ptr<const BookText> book) {
     // The search reads the model's text where it lies: it must stop first.
     chapterSearch_.Cancel();
     SavePosition();
     pendingPosition_.reset();
     savedPosition_ = -1;
-    model_.SetText(std::move(bytes));
+    model_.SetText(std::move(book));
     StartChapterSearch();
     pageNumberEdit_->setText(FromUtf8(model_.pageNumberText()));
     ClearSelection(model_);
@@ -285,7 +289,7 @@ void ReadingPage::ApplyTextChoice(const BookTextChoice& choice) {
         ShowTextChoice();
         return;
     }
-    std::string text;
+    std::shared_ptr<const BookText> text;
     if (!ReadBookForReading(bookPath_, choice, text).ok) {
         ShowTextChoice();
         return;
@@ -298,8 +302,9 @@ void ReadingPage::ApplyTextChoice(const BookTextChoice& choice) {
     // against GB18030, say) keeps the very byte.
     const int64_t oldLength = model_.textLength();
     const int64_t oldTop = model_.topOffset();
-    const auto newLength = static_cast<int64_t>(text.size());
-    const int64_t top = oldLength == newLength || oldLength == 0 ? oldTop : oldTop * newLength / oldLength;
+    const auto newLength = static_cast<int64_t>(text->size());
+    const int64_t top =
+        oldLength == newLength || oldLength == 0 ? oldTop : oldTop * newLength / oldLength;
     SetText(std::move(text));
     UpdateGeometry();
     model_.GoToOffset(top);
@@ -599,12 +604,12 @@ void ReadingPage::StartChapterSearch() {
             QtMessenger(this).Inform(Gbk("目录规则有误，已跳过：") + bad, MessageKind::Warning);
         });
     }
-    const std::string& text = model_.text();
-    if (text.size() < kBackgroundChapterBytes) {
-        TakeChapters(FindChapters(text, rules));
+    const std::shared_ptr<const BookText>& book = model_.book();
+    if (book->complete() && book->size() < kBackgroundChapterBytes) {
+        TakeChapters(FindChapters(model_.text(), rules));
         return;
     }
-    chapterSearch_.Start(text, std::move(rules), [this, generation](std::vector<Chapter> found) {
+    chapterSearch_.Start(book, std::move(rules), [this, generation](std::vector<Chapter> found) {
         // Queued to the page's thread; the page cancels and joins the search
         // before it goes, and events for a deleted object are dropped.
         QMetaObject::invokeMethod(

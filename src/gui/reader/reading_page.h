@@ -46,6 +46,8 @@ public:
 
     // ---- Host side ----
     void SetText(std::string bytes);
+    // The same with a book that may still be arriving.
+    void SetText(std::shared_ptr<const BookText> book);
     // Also takes the book's remembered encoding choice, which the host has
     // read the text with.
     void SetBookName(std::string gbkName);

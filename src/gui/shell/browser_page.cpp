@@ -89,8 +89,9 @@ int BrowserPage::OpenBook(const QString& target) {
         path = FromUtf8(GetProgramFolder()) + QStringLiteral("book/") + name + QStringLiteral(".txt");
     }
 
-    std::string text;
-    const BookReadResult read = ReadBookForReading(ToUtf8(path), LoadBookTextChoice(ToGbk(name)), text);
+    std::shared_ptr<const BookText> text;
+    const BookReadResult read =
+        ReadBookForReading(ToUtf8(path), LoadBookTextChoice(ToGbk(name)), text);
     if (!read.ok) {
         // A file that is there but cannot be read (no permission, a folder)
         // is not "not found": the user would look for it in vain.
@@ -135,7 +136,7 @@ int BrowserPage::OpenSearch(const QString& words, const QString& extra) {
     return 0;
 }
 
-int BrowserPage::OpenScrollDisplay(const QString& title, const std::string& gbkText) {
+int BrowserPage::OpenScrollDisplay(const QString& title, std::string_view gbkText) {
     const auto& opener = GetScrollDisplayOpener();
     if (!opener) return 1;
     QWidget* bar = opener(this, topBar_, title, gbkText);

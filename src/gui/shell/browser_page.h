@@ -60,7 +60,7 @@ public:
     // The name or path of the book the reading panel shows; empty when none.
     const QString& bookRef() const { return bookRef_; }
     int OpenSearch(const QString& words, const QString& extra);
-    int OpenScrollDisplay(const QString& title, const std::string& gbkText);
+    int OpenScrollDisplay(const QString& title, std::string_view gbkText);
 
     void SetTitle(const QString& text);
     // The tab's text: the page's own title when set, else the browser's.

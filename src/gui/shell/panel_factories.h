@@ -1,9 +1,13 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
+#include <string_view>
 
 #include <QString>
+
+#include "core/library/book_text.h"
 
 class QWidget;
 
@@ -28,10 +32,11 @@ struct ReadingPanelBinding {
     // When positive, the host shows `topUrl` in its browser.
     int adHeight = 0;
     QString topUrl;
-    // Hands a book to the panel: the text (GBK, NUL-free), then the book's
-    // name, then the bookmarks are loaded, then the lines are cut; in that
-    // order, since each step needs the one before.
-    std::function<void(std::string gbkText, const std::string& bookPathUtf8,
+    // Hands a book to the panel: the text (GBK, NUL-free, perhaps still
+    // arriving), then the book's name, then the bookmarks are loaded, then
+    // the lines are cut; in that order, since each step needs the one
+    // before.
+    std::function<void(std::shared_ptr<const BookText> gbkText, const std::string& bookPathUtf8,
                        const std::string& bookNameGbk)>
         load;
 };
@@ -55,7 +60,7 @@ using SearchPanelFactory =
 // control bar (null on first use) and returns the bar to keep, which the
 // host's layout gives the top 30 pixels.
 using ScrollDisplayOpener = std::function<QWidget*(BrowserPage* host, QWidget* topBar,
-                                                   const QString& title, const std::string& gbkText)>;
+                                                   const QString& title, std::string_view gbkText)>;
 
 // The registrations; an empty function unregisters.
 void SetBookshelfPanelFactory(BookshelfPanelFactory factory);

@@ -32,7 +32,8 @@ void RegisterReadingPanel() {
         binding.adHeight = page->adHeight();
         binding.topUrl = FromGbk(page->topUrl());
         QPointer<ReadingPage> guard = page;
-        binding.load = [guard](std::string text, const std::string& path, const std::string& name) {
+        binding.load = [guard](std::shared_ptr<const BookText> text, const std::string& path,
+                               const std::string& name) {
             if (!guard) return;
             guard->SetText(std::move(text));
             guard->SetBookPath(path);

@@ -1,5 +1,7 @@
 #include "core/library/book_text.h"
 
+#include <fcntl.h>
+#include <memory>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -78,6 +80,26 @@ TEST(CleanGbkText, KeepsLengthAndDamageLocal) {
     }
 }
 
+TEST(CleanGbkText, InPiecesAsWhole) {
+    // Damage at and around every cut: a lead waiting for its trail, a CR
+    // waiting for its LF, runs long enough for the sixteen-byte steps.
+    const std::string ni = "\xC4\xE3";
+    std::string text = "\xB0" + ni + "\r\n\r" + ni + "a\xFF\x80" + ni + ni + "\xB0\r\xB0";
+    for (int k = 0; k < 3; ++k)
+        text += std::string(17, 'b') + ni + ni + ni + ni + ni + ni + ni + ni + ni + "\r";
+    std::string whole = text;
+    CleanGbkText(whole);
+    for (size_t cut = 0; cut <= text.size(); ++cut) {
+        std::string pieces = text;
+        size_t replaced = 0;
+        const size_t next = CleanGbkPiece(pieces.data(), 0, cut, false, replaced);
+        ASSERT_LE(next, cut);
+        ASSERT_GE(next + 1, cut) << "at most one byte waits";
+        CleanGbkPiece(pieces.data(), next, pieces.size(), true, replaced);
+        EXPECT_EQ(pieces, whole) << "cut at " << cut;
+    }
+}
+
 TEST(DetectBookEncoding, LooksAtTheSampleOnly) {
     // Bad bytes beyond the sample cannot tip a UTF-8 book over.
     std::string book;
@@ -119,6 +141,68 @@ TEST_F(BookTextFile, ReadsOnlyUpToTheLimit) {
     read = ReadBookText(path, text, BookEncoding::kAuto, 12);
     EXPECT_FALSE(read.truncated);
     EXPECT_EQ(text, kGbk + kGbk + kGbk);
+}
+
+TEST_F(BookTextFile, ArrivesAsTheWholeReadGivesIt) {
+    // Over several reading pieces, with damage right at their edges.
+    std::string bytes;
+    const std::string line = Gbk("　　话说天下大势，分久必合。\r\n");
+    while (bytes.size() < kBackgroundReadBytes + 4096) bytes += line;
+    // A pair and a CR LF split by the edges of the reading pieces (4 MiB).
+    bytes.replace((4u << 20) - 2, 3, "a\xB0\xA1");
+    bytes.replace((8u << 20) - 2, 3, "a\r\n");
+    const std::string path = home_ + "book/big.txt";
+    ASSERT_TRUE(WriteWholeFile(path, bytes));
+    std::string whole;
+    ASSERT_TRUE(ReadBookText(path, whole));
+
+    struct Case {
+        const char* what;
+        size_t size;    // what the open saw
+        size_t length;  // what arrives
+    };
+    const Case cases[] = {
+        {"whole", bytes.size(), bytes.size()},
+        {"cut at the size seen", 5u << 20, 5u << 20},
+        {"the file shrank since", bytes.size() + 4096, bytes.size()},
+    };
+    for (const Case& c : cases) {
+        const int fd = ::open(path.c_str(), O_RDONLY);
+        ASSERT_GE(fd, 0);
+        std::unique_ptr<BookText> text = BookText::Load(fd, c.size);
+        ASSERT_TRUE(text);
+        EXPECT_GE(text->WaitFor(1000), 1000u) << c.what;
+        const std::string_view got = text->Whole();
+        EXPECT_TRUE(text->complete());
+        EXPECT_EQ(text->size(), c.length) << c.what;
+        // Cleaning the cut text whole gives the same bytes.
+        std::string expected = bytes.substr(0, c.length);
+        CleanGbkText(expected);
+        EXPECT_TRUE(got == expected) << c.what;
+        if (c.length == bytes.size()) EXPECT_TRUE(got == whole);
+    }
+    std::shared_ptr<const BookText> opened;
+    const BookReadResult read = OpenBookText(path, BookEncoding::kAuto, opened);
+    EXPECT_TRUE(read.ok);
+    EXPECT_EQ(read.encoding, BookEncoding::kGbk);
+    ASSERT_TRUE(opened);
+    EXPECT_TRUE(opened->Whole() == whole);
+
+    // A NUL ends the text; destroying a text still arriving stops its reader.
+    bytes[6u << 20] = '\0';
+    ASSERT_TRUE(WriteWholeFile(path, bytes));
+    std::unique_ptr<BookText> text = BookText::Load(::open(path.c_str(), O_RDONLY), bytes.size());
+    EXPECT_EQ(text->Whole().size(), 6u << 20);
+    text = BookText::Load(::open(path.c_str(), O_RDONLY), bytes.size());
+    text.reset();
+
+    // OpenBookText reads small books whole and unreadable ones not at all.
+    ASSERT_TRUE(WriteWholeFile(path, "\xEF\xBB\xBF" + kUtf8));
+    EXPECT_TRUE(OpenBookText(path, BookEncoding::kAuto, opened).ok);
+    ASSERT_TRUE(opened && opened->complete());
+    EXPECT_EQ(opened->Whole(), kGbk);
+    EXPECT_FALSE(OpenBookText(home_ + "book", BookEncoding::kAuto, opened).ok);
+    EXPECT_FALSE(opened);
 }
 
 }  // namespace

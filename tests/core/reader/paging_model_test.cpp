@@ -1,9 +1,13 @@
 #include "core/reader/paging_model.h"
 
+#include <unistd.h>
 #include <cstdlib>
+#include <future>
+#include <memory>
 #include <new>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -519,29 +523,60 @@ TEST(PagingModel, HugeBookShowsItsFirstPageBeforeTheWholeSplit) {
         return part.size() <= reference.size() && std::equal(part.begin(), part.end(), reference.begin());
     };
 
-    PagingModel model;
-    Open(model, text, 40, 20);
-    EXPECT_FALSE(model.splitComplete());
-    EXPECT_LT(model.lineCount(), static_cast<int32_t>(reference.size()) / 10);
-    EXPECT_EQ(model.pageLine(0), text.substr(static_cast<size_t>(reference[0].first),
-                                              static_cast<size_t>(reference[0].second - reference[0].first)));
-    EXPECT_NE(model.statusText().find(Gbk("…页 …行")), std::string::npos);
+    // Handed over whole, and arriving through a pipe while it is cut: the
+    // first 200 KiB, then the rest once the first page has been checked.
+    for (const bool arriving : {false, true}) {
+        SCOPED_TRACE(arriving ? "arriving" : "whole");
+        PagingModel model;
+        std::promise<void> firstPageSeen;
+        std::thread writer;
+        if (arriving) {
+            int pipeFds[2];
+            ASSERT_EQ(::pipe(pipeFds), 0);
+            model.SetText(std::shared_ptr<const BookText>(BookText::Load(pipeFds[0], text.size())));
+            writer =
+                std::thread([&text, fd = pipeFds[1], seen = firstPageSeen.get_future()]() mutable {
+                    const size_t first = 200u << 10;
+                    for (size_t at = 0; at < text.size();) {
+                        if (at == first) seen.wait();
+                        const ssize_t n =
+                            ::write(fd, text.data() + at,
+                                    std::min(text.size(), at < first ? first : text.size()) - at);
+                        if (n <= 0) break;
+                        at += static_cast<size_t>(n);
+                    }
+                    ::close(fd);
+                });
+            model.UpdateGeometry(WidthFor(40), HeightFor(20));
+            EXPECT_FALSE(model.book()->complete());
+        } else {
+            Open(model, text, 40, 20);
+        }
+        EXPECT_FALSE(model.splitComplete());
+        EXPECT_LT(model.lineCount(), static_cast<int32_t>(reference.size()) / 10);
+        EXPECT_EQ(model.pageLine(0),
+                  text.substr(static_cast<size_t>(reference[0].first),
+                              static_cast<size_t>(reference[0].second - reference[0].first)));
+        EXPECT_NE(model.statusText().find(Gbk("…页 …行")), std::string::npos);
+        if (arriving) firstPageSeen.set_value();
 
-    // Pages, offsets and find results past the lines cut so far cut as far
-    // as they need, and agree with the whole split.
-    model.GoToPage(2000);
-    EXPECT_EQ(model.topLine(), 1999 * 20);
-    EXPECT_TRUE(isPrefix(cutSoFar(model)));
-    const int32_t far = reference[reference.size() / 2].first;
-    ASSERT_TRUE(model.GoToOffsetAndSelect(far));
-    EXPECT_EQ(model.topOffset(), reference[reference.size() / 2 / 20 * 20].first);
-    EXPECT_FALSE(model.splitComplete());
+        // Pages, offsets and find results past the lines cut so far cut as far
+        // as they need, and agree with the whole split.
+        model.GoToPage(2000);
+        EXPECT_EQ(model.topLine(), 1999 * 20);
+        EXPECT_TRUE(isPrefix(cutSoFar(model)));
+        const int32_t far = reference[reference.size() / 2].first;
+        ASSERT_TRUE(model.GoToOffsetAndSelect(far));
+        EXPECT_EQ(model.topOffset(), reference[reference.size() / 2 / 20 * 20].first);
+        EXPECT_FALSE(model.splitComplete());
 
-    model.LastPage();
-    EXPECT_TRUE(model.splitComplete());
-    EXPECT_EQ(cutSoFar(model), reference);
-    EXPECT_EQ(model.topLine(), static_cast<int32_t>((reference.size() - 1) / 20 * 20));
-    EXPECT_EQ(model.statusText().find(Gbk("…")), std::string::npos);
+        model.LastPage();
+        EXPECT_TRUE(model.splitComplete());
+        EXPECT_EQ(cutSoFar(model), reference);
+        EXPECT_EQ(model.topLine(), static_cast<int32_t>((reference.size() - 1) / 20 * 20));
+        EXPECT_EQ(model.statusText().find(Gbk("…")), std::string::npos);
+        if (writer.joinable()) writer.join();
+    }
 }
 
 }  // namespace

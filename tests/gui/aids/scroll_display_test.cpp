@@ -63,7 +63,7 @@ bool WaitForScrollPage(BrowserPage* tab) {
 
 // A hostile book: markup, an entity spelled out, a placeholder name, spaces
 // and enough lines to scroll.
-std::string BookText() {
+std::string SampleBookText() {
     std::string text = Utf8ToGbk(
         "第一章 a < b\r\n\r\n<script>document.title='pwned'</script>"
         "<img src=x onerror=\"document.title='img'\">&lt;***---SCROLL_STEP---***\r\n");
@@ -112,7 +112,7 @@ private slots:
         QFile shipped(QStringLiteral(QUILLON_TEST_DATA "/../../data/scroll.html"));
         QVERIFY(shipped.open(QIODevice::ReadOnly));
         WriteFile(HomeFile(QStringLiteral("data/scroll.html")), shipped.readAll());
-        WriteFile(HomeFile(QStringLiteral("book/x.txt")), ToBytes(BookText()));
+        WriteFile(HomeFile(QStringLiteral("book/x.txt")), ToBytes(SampleBookText()));
         StartApplication();
         QtMessenger::SetTestMode(true);
         RegisterReadingPanel();
@@ -191,7 +191,7 @@ private slots:
         QCOMPARE(Eval(page, QStringLiteral("%1.querySelectorAll('br').length").arg(book)).toInt(),
                  303);
         QCOMPARE(Eval(page, QStringLiteral("document.title")).toString(), QStringLiteral("x"));
-        QString expected = QString::fromStdString(GbkToUtf8(BookText()));
+        QString expected = QString::fromStdString(GbkToUtf8(SampleBookText()));
         expected.remove(QStringLiteral("\r\n")).replace(QLatin1Char(' '), QChar(0xA0));
         QCOMPARE(Eval(page, QStringLiteral("%1.textContent").arg(book)).toString(), expected);
 

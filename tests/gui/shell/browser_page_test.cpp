@@ -76,9 +76,10 @@ private slots:
             binding.widget = panel;
             binding.adHeight = adHeight_;
             binding.topUrl = QStringLiteral("http://127.0.0.1:9/top");
-            binding.load = [this, panel, host](std::string text, const std::string& path,
-                                               const std::string& name) {
-                handovers_.push_back({std::move(text), path, name, panel->geometry(), host->rect()});
+            binding.load = [this, panel, host](std::shared_ptr<const BookText> text,
+                                               const std::string& path, const std::string& name) {
+                handovers_.push_back(
+                    {std::string(text->Whole()), path, name, panel->geometry(), host->rect()});
             };
             return binding;
         });
@@ -204,7 +205,7 @@ private slots:
         QCOMPARE(search->browser()->geometry().left(), search->width() - 330);
         QCOMPARE(search->browser()->url().path(), QStringLiteral("/s"));
 
-        SetScrollDisplayOpener([](BrowserPage* host, QWidget* bar, const QString&, const std::string&) {
+        SetScrollDisplayOpener([](BrowserPage* host, QWidget* bar, const QString&, std::string_view) {
             return bar ? bar : new QWidget(host);
         });
         QCOMPARE(search->OpenScrollDisplay(QStringLiteral("书"), "text"), 0);
