@@ -5,71 +5,21 @@
 #include <benchmark/benchmark.h>
 
 #include <chrono>
-#include <cstdio>
-#include <cstring>
 #include <ctime>
-#include <fstream>
+#include <memory>
 #include <string>
-#include <unistd.h>
 
 #include "core/library/book_text.h"
 #include "core/platform/file_io.h"
 #include "core/reader/paging_model.h"
-#include "core/text/gbk_literal.h"
+#include "huge_book.h"
 
 using namespace quillon;
 
 namespace {
 
-constexpr size_t kBookBytes = size_t{1} << 30;
 constexpr int kWidth = 1920;
 constexpr int kHeight = 1080;
-
-// The book lives in memory-backed /dev/shm where there is one, so that the
-// disk does not time the benchmark; it is removed when the program ends.
-class HugeBook final {
-public:
-    HugeBook() {
-        const std::string folder = IsDirectory("/dev/shm") ? "/dev/shm/" : "/tmp/";
-        path_ = folder + "quillon-huge-book-" + std::to_string(::getpid()) + ".txt";
-        const std::string para = Gbk(
-            "　　话说天下大势，分久必合，合久必分。周末七国分争，并入于秦。及秦灭之后，楚、汉分争，"
-            "又并入于汉。汉朝自高祖斩白蛇而起义，一统天下，后来光武中兴，传至献帝，遂分为三国。\r\n");
-        std::string block;
-        while (block.size() + para.size() <= (1u << 20)) block += para;
-        block.resize(1u << 20, ' ');
-        std::FILE* f = std::fopen(path_.c_str(), "wb");
-        for (size_t written = 0; f && written < kBookBytes; written += block.size())
-            std::fwrite(block.data(), 1, block.size(), f);
-        if (f) std::fclose(f);
-    }
-    ~HugeBook() { std::remove(path_.c_str()); }
-    const std::string& path() const { return path_; }
-
-private:
-    std::string path_;
-};
-
-const HugeBook& Book() {
-    static const HugeBook book;
-    return book;
-}
-
-long StatusKb(const char* field) {
-    std::ifstream in("/proc/self/status");
-    std::string line;
-    const size_t n = std::strlen(field);
-    while (std::getline(in, line)) {
-        if (line.compare(0, n, field) == 0) return std::stol(line.substr(n + 1));
-    }
-    return 0;
-}
-
-// Starts a new peak: VmHWM drops to the present resident size.
-void ResetPeak() {
-    std::ofstream clear("/proc/self/clear_refs");
-    clear << "5";
-}
 
 double Seconds(std::chrono::steady_clock::duration d) {
     return std::chrono::duration<double>(d).count();
@@ -84,7 +34,7 @@ double CpuSeconds() {
 }
 
 void BM_OpenHugeBook(benchmark::State& state) {
-    const std::string& path = Book().path();
+    const std::string& path = bench::HugeBookPath();
     double firstPage = 0;
     double fullTable = 0;
     double firstPageCpu = 0;
@@ -93,12 +43,14 @@ void BM_OpenHugeBook(benchmark::State& state) {
     double budgetMiB = 0;
     for (auto _ : state) {
         auto model = std::make_unique<PagingModel>();
-        ResetPeak();
-        const long startKb = StatusKb("VmRSS:");
+        bench::ResetPeak();
+        const long startKb = bench::StatusKb("VmRSS:");
         const double c0 = CpuSeconds();
         const auto t0 = std::chrono::steady_clock::now();
-        std::string text;
-        ReadBookText(path, text);
+        // As the reading page opens a book: the text arrives in the
+        // background while the first page is laid out.
+        std::shared_ptr<const BookText> text;
+        OpenBookText(path, BookEncoding::kAuto, text);
         model->SetText(std::move(text));
         model->UpdateGeometry(kWidth, kHeight);
         const auto t1 = std::chrono::steady_clock::now();
@@ -111,7 +63,7 @@ void BM_OpenHugeBook(benchmark::State& state) {
         state.SetIterationTime(Seconds(t1 - t0));
         firstPage += Seconds(t1 - t0);
         fullTable += Seconds(t2 - t0);
-        peakMiB += static_cast<double>(StatusKb("VmHWM:") - startKb) / 1024.0;
+        peakMiB += static_cast<double>(bench::StatusKb("VmHWM:") - startKb) / 1024.0;
         // What the open may hold: the text, eight bytes per display line
         // and 64 MiB for everything else.
         budgetMiB += (static_cast<double>(model->textLength()) + 8.0 * model->lineCount()) / (1 << 20) + 64;
@@ -128,7 +80,7 @@ void BM_OpenHugeBook(benchmark::State& state) {
 
 void BM_MemchrLF(benchmark::State& state) {
     std::string bytes;
-    ReadWholeFile(Book().path(), bytes);
+    ReadWholeFile(bench::HugeBookPath(), bytes);
     for (auto _ : state) {
         size_t count = 0;
         for (const char* p = bytes.data(); (p = static_cast<const char*>(std::memchr(

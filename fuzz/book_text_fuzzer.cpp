@@ -2,7 +2,8 @@
 // never fail, and the display cleaning keeps every byte where it was (the
 // output is as long as the input up to its first NUL, ASCII bytes other
 // than CR stay), leaves no NUL and no byte that could pair wrongly, and
-// changes nothing when run again.
+// changes nothing when run again, and cleaning in pieces as a book
+// arrives gives the same bytes.
 
 #include <cstddef>
 #include <cstdint>
@@ -47,9 +48,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CleanGbkText(again);
     Check(again == text);
 
+    // Cleaning as a book arrives, in two pieces cut anywhere, gives the
+    // same bytes as cleaning it whole.
+    std::string pieces(upToNul);
+    const size_t cut = size == 0 ? 0 : data[0] % (pieces.size() + 1);
+    size_t replaced = 0;
+    const size_t next = CleanGbkPiece(pieces.data(), 0, cut, false, replaced);
+    Check(next <= cut && next + 1 >= cut);
+    CleanGbkPiece(pieces.data(), next, pieces.size(), true, replaced);
+    Check(pieces == text);
+
     const BookEncoding detected = DetectBookEncoding(bytes);
     Check(detected != BookEncoding::kAuto);
-    size_t replaced = 0;
+    replaced = 0;
     std::string gbk = ConvertBookBytes(bytes, detected, &replaced);
     CleanGbkText(gbk);
     Check(gbk.find('\0') == std::string::npos);
