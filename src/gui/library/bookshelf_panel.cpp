@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QPointer>
 
+#include "core/library/book_text.h"
 #include "gui/app/qt_messenger.h"
 #include "gui/app/text_convert.h"
 #include "gui/library/bookshelf_page.h"
@@ -55,8 +56,15 @@ QString BookFileProblem(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return QStringLiteral("无法读取文件：%1").arg(path);
     QByteArray head = file.read(8192);
-    if (head.startsWith("\xFF\xFE") || head.startsWith("\xFE\xFF") || head.startsWith(QByteArray("\0\0\xFE\xFF", 4)))
-        return QString();
+    // UTF-16 and UTF-32 books are full of zero bytes, with a byte-order
+    // mark or without.
+    switch (DetectBookEncoding(std::string_view(head.constData(), static_cast<size_t>(head.size())))) {
+        case BookEncoding::kUtf16Le:
+        case BookEncoding::kUtf16Be:
+        case BookEncoding::kUtf32Le:
+        case BookEncoding::kUtf32Be: return QString();
+        default: break;
+    }
     for (char c : head) {
         auto b = static_cast<unsigned char>(c);
         if (b < 0x20 && b != '\t' && b != '\n' && b != '\r' && b != '\f' && b != 0x1B)

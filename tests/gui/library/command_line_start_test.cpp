@@ -96,15 +96,19 @@ private Q_SLOTS:
             onShelf = onShelf || QString::fromStdString(shelf->bookModel()->Row(i)->path).contains(kDemoBook);
         QVERIFY(onShelf);
 
-        // One good book among a missing file, a folder and a picture.
+        // Two good books (one of them UTF-16 without a mark, whose zero
+        // bytes are no sign of a binary file) among a missing file, a folder
+        // and a picture.
         WriteWholeFile(root_ + "picture.png", std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16));
         QString book = QString::fromStdString(GetProgramFolder() + "book/") + kDemoBook + QStringLiteral(".txt");
         QStringList files{QString::fromStdString(root_ + "missing.txt"), QString::fromStdString(root_ + "prefix"),
-                          book, QString::fromStdString(root_ + "picture.png")};
+                          book, QString::fromStdString(root_ + "picture.png"),
+                          QStringLiteral(QUILLON_TEST_DATA "/books/utf16le_nobom.txt")};
         int pages = frame->PageCount();
-        QCOMPARE(OpenBookFiles(frame.get(), files), 1);
-        QCOMPARE(frame->PageCount(), pages + 1);
-        QCOMPARE(frame->CurrentPage()->Title(), kDemoBook + QStringLiteral("_阅读"));
+        QCOMPARE(OpenBookFiles(frame.get(), files), 2);
+        QCOMPARE(frame->PageCount(), pages + 2);
+        QCOMPARE(frame->PageAt(pages)->Title(), kDemoBook + QStringLiteral("_阅读"));
+        QCOMPARE(frame->CurrentPage()->Title(), QStringLiteral("utf16le_nobom_阅读"));
         QCOMPARE(QtMessenger::Shown().size(), 3);
         QVERIFY(QtMessenger::Shown().at(0).contains(QStringLiteral("missing.txt")));
         QVERIFY(QtMessenger::Shown().at(2).contains(QStringLiteral("picture.png")));
