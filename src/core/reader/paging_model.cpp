@@ -386,8 +386,12 @@ bool PagingModel::ContinueSplit(size_t maxBytes) {
     return true;
 }
 
+// Cutting far ahead goes in slices of this size, so that the lines of a book
+// still arriving are cut while the rest of it is being read, not after.
+constexpr size_t kCatchUpSliceBytes = 8u << 20;
+
 void PagingModel::FinishSplit() {
-    while (!ContinueSplit(SIZE_MAX / 2)) {
+    while (!ContinueSplit(kCatchUpSliceBytes)) {
     }
 }
 
@@ -401,7 +405,8 @@ void PagingModel::EnsureLines(int64_t count) {
 void PagingModel::EnsureOffset(int64_t offset) {
     if (!splitter_ || offset < 0) return;
     const auto target = static_cast<size_t>(offset);
-    if (splitter_->next <= target) ContinueSplit(target - splitter_->next + 1);
+    while (splitter_ && splitter_->next <= target)
+        ContinueSplit(std::min(target - splitter_->next + 1, kCatchUpSliceBytes));
     // The page holding it must be complete as well.
     if (splitter_) {
         const int32_t index = lines_.FindContaining(offset);
