@@ -92,7 +92,9 @@ double Seconds(std::chrono::steady_clock::duration d) {
     return std::chrono::duration<double>(d).count();
 }
 
-void OpenInWindow(benchmark::State& state, const std::string& path) {
+// Opens `path` in a new window; with `resumeAt`, the book was last left at
+// that byte.
+void OpenInWindow(benchmark::State& state, const std::string& path, int32_t resumeAt = 0) {
     double firstPage = 0;
     double fullTable = 0;
     double peakMiB = 0;
@@ -102,7 +104,10 @@ void OpenInWindow(benchmark::State& state, const std::string& path) {
         // and the book starts on its first page.
         std::error_code ec;
         std::filesystem::remove(OpenBooks::FilePath(), ec);
-        std::filesystem::remove_all(GetProgramFolder() + "book/lable", ec);
+        const std::string name = std::filesystem::path(path).stem().string();
+        std::filesystem::remove(ReadingPosition::FilePath(name), ec);
+        EnsureFolders(ReadingPosition::FilePath(name));
+        if (resumeAt > 0) ReadingPosition::Save(name, resumeAt);
         CMainFrame frame;
         frame.resize(1920, 1080);
         frame.show();
@@ -118,7 +123,7 @@ void OpenInWindow(benchmark::State& state, const std::string& path) {
             state.SkipWithError("the book did not open");
             return;
         }
-        while (!watch.painted) QApplication::processEvents();
+        while (!watch.painted || page->model().anchorOffset() < resumeAt) QApplication::processEvents();
         const auto t1 = std::chrono::steady_clock::now();
         while (!page->model().splitComplete()) QApplication::processEvents();
         const auto t2 = std::chrono::steady_clock::now();
@@ -144,10 +149,17 @@ void BM_OpenHugeBookInWindow(benchmark::State& state) {
     OpenInWindow(state, bench::HugeBookPath());
 }
 
+// A reader coming back to a place near the end of the book.
+void BM_ReopenHugeBookAt900MB(benchmark::State& state) {
+    TheProgram();
+    OpenInWindow(state, bench::HugeBookPath(), 900'000'000);
+}
+
 }  // namespace
 
 BENCHMARK(BM_OpenSmallBookInWindow)->Unit(benchmark::kMillisecond)->Iterations(3)->UseManualTime();
 BENCHMARK(BM_OpenHugeBookInWindow)->Unit(benchmark::kMillisecond)->Iterations(3)->UseManualTime();
+BENCHMARK(BM_ReopenHugeBookAt900MB)->Unit(benchmark::kMillisecond)->Iterations(3)->UseManualTime();
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
