@@ -297,6 +297,13 @@ DownloadSummary RunDownload(const DownloadJob& job, DownloadObserver& observer,
             ++summary.existing;
             continue;
         }
+        // An anchor that names no address will not have one on another try:
+        // no request, no pause, no back-off.
+        if (row.url.empty()) {
+            ++notFetched;
+            reports.Make([i](DownloadObserver& o) { o.OnRowDone(i, RowFailedText(), std::string()); });
+            continue;
+        }
 
         int code = kFetchDone;
         for (int attempt = 0;; ++attempt) {

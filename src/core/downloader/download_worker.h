@@ -87,13 +87,14 @@ std::string FinalStatusText(const DownloadSummary& summary);
 //  - Files: S/<Md5Hex(address)>/html/<name>.html (the page as fetched) and
 //    .../txt/<name>.txt (its text, formatted on request), S being the save
 //    folder with a '/' appended, <name> MakeSafeFileName(title) in UTF-8.
-//  - A row that could not be fetched (no connection, HTTP status >= 400,
-//    broken transfer) gets no files and reads "下载失败".
+//  - A row that could not be fetched (no address, no connection, HTTP
+//    status >= 400, broken transfer) gets no files and reads "下载失败".
 //  - Files are written whole or not at all; a row cut short by the stop flag
 //    writes nothing and gets no state.
 //  - The preferences add a pause between requests, further tries of a
 //    request that failed for a passing reason (no connection, time-out, 429,
-//    5xx) after a back-off or the server's Retry-After, and the skipping of
+//    5xx) after a back-off or the server's Retry-After (a row without an
+//    address fails at once), and the skipping of
 //    chapters whose files exist ("已存在"). The stop flag ends any wait
 //    within a tenth of a second.
 DownloadSummary RunDownload(const DownloadJob& job, DownloadObserver& observer,
