@@ -196,6 +196,7 @@ public:
         const size_t row = task.row;
         reports_.Release([&](DownloadObserver& o) {
             o.OnStatus("....");
+            if (allWritten) o.OnRowFiles(row, task.htmlPath, task.txtPath);
             o.OnRowDone(row, allWritten ? RowDoneText() : SaveFailedText(), saved);
         });
         ++(allWritten ? saved_ : failed_);
@@ -291,9 +292,13 @@ DownloadSummary RunDownload(const DownloadJob& job, DownloadObserver& observer,
         const std::string txtPath = folder + "txt/" + name + ".txt";
         if (preferences.missingOnly && (!settings.SavesHtml() || FileExists(htmlPath)) &&
             (!settings.SavesTxt() || FileExists(txtPath))) {
-            std::string present = settings.SavesHtml() ? htmlPath : "";
-            if (settings.SavesTxt()) present += (present.empty() ? "" : "   ") + txtPath;
-            reports.Make([i, present](DownloadObserver& o) { o.OnRowDone(i, ExistingText(), present); });
+            const std::string html = settings.SavesHtml() ? htmlPath : "";
+            const std::string txt = settings.SavesTxt() ? txtPath : "";
+            const std::string present = html + (html.empty() || txt.empty() ? "" : "   ") + txt;
+            reports.Make([i, html, txt, present](DownloadObserver& o) {
+                o.OnRowFiles(i, html, txt);
+                o.OnRowDone(i, ExistingText(), present);
+            });
             ++summary.existing;
             continue;
         }
