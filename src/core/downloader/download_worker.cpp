@@ -3,9 +3,13 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
+#include <deque>
 #include <functional>
+#include <mutex>
 #include <optional>
 #include <thread>
+#include <utility>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -105,35 +109,34 @@ bool WriteChapterFile(const std::string& path, std::string_view data) {
 }
 
 // Passes reports on in the order a download that saved each chapter before
-// fetching the next would make them. A fetched chapter is saved while the
-// next one is being fetched, so from Hold until the saved chapter's row
-// report the reports of the next fetch are held back and follow it.
+// fetching the next would make them. Fetched chapters are saved while the
+// next ones are fetched, so from a chapter's Hold until its row report
+// (Release) the reports made meanwhile are held back, to follow it.
 class OrderedReports final {
 public:
     using Report = std::function<void(DownloadObserver&)>;
     explicit OrderedReports(DownloadObserver& observer) : observer_(observer) {}
 
     void Make(const Report& report) {
-        if (holding_)
-            held_.push_back(report);
-        else
+        if (held_.empty())
             report(observer_);
+        else
+            held_.back().push_back(report);
     }
-    // A report of the chapter being saved: it comes before everything held.
-    void MakeFirst(const Report& report) { report(observer_); }
-    void Hold() { holding_ = true; }
-    // Makes `first`, then everything held since Hold, and stops holding.
+    // A chapter has gone to be saved: what comes now follows its row report.
+    void Hold() { held_.emplace_back(); }
+    // Makes `first`, the report of the chapter held longest, then what was
+    // held behind it (up to the next chapter's Hold).
     void Release(const Report& first) {
         first(observer_);
-        for (const Report& r : held_) r(observer_);
-        held_.clear();
-        holding_ = false;
+        if (held_.empty()) return;
+        for (const Report& r : held_.front()) r(observer_);
+        held_.pop_front();
     }
 
 private:
     DownloadObserver& observer_;
-    bool holding_ = false;
-    std::vector<Report> held_;
+    std::deque<std::vector<Report>> held_;  // one a chapter being saved
 };
 
 class StatusForwarder final : public FetchObserver {
@@ -155,59 +158,113 @@ struct SaveTask {
     std::string contentType;  // of the answer, for a page that names no charset
 };
 
-// Converts and writes fetched chapters. The download hands it each chapter
-// to save while the request for the next chapter waits for its answer, on
-// the same thread: turning a page into text and creating its files then
-// costs no time of its own whenever the network is slower than they are,
-// and no second thread has to be woken for every chapter.
+// What saving a chapter came to, for the row report.
+struct SaveResult {
+    size_t row = 0;
+    bool allWritten = true;
+    std::string saved;                  // the files written, three spaces apart
+    std::string htmlPath, txtPath;      // of the task
+    std::vector<std::string> statuses;  // "格式化txt内容" and the line counts
+    std::string page;                   // the page's buffer, to fetch into again
+};
+
+SaveResult SaveChapter(SaveTask& task, HtmlPageParser& parser) {
+    SaveResult result;
+    result.row = task.row;
+    result.htmlPath = task.htmlPath;
+    result.txtPath = task.txtPath;
+    if (task.html) {
+        // The raw page, before the conversion edits it in place.
+        if (WriteChapterFile(task.htmlPath, task.page))
+            result.saved = task.htmlPath;
+        else
+            result.allWritten = false;
+    }
+    if (task.txt) {
+        ApplyHeaderCharset(task.page, task.contentType);
+        std::string text = parser.HtmlToText(task.page);
+        if (task.format) {
+            result.statuses.push_back(Gbk("格式化txt内容"));
+            text = FormatChapter(text, [&result](const std::string& s) { result.statuses.push_back(s); });
+        }
+        if (WriteChapterFile(task.txtPath, text)) {
+            if (!result.saved.empty()) result.saved += "   ";
+            result.saved += task.txtPath;
+        } else {
+            result.allWritten = false;
+        }
+    }
+    result.page = std::move(task.page);
+    return result;
+}
+
+// Converts and writes fetched chapters on a thread of its own, while the
+// download fetches the next ones: turning a page into text and creating its
+// two files take about as long as fetching it from a near server, and on
+// one thread the two would add up. The download's thread makes every
+// report, from the results taken here, so observers still hear one thread,
+// row after row; a row reads "下载完成" only once its files are written.
 class ChapterSaver final {
 public:
-    explicit ChapterSaver(OrderedReports& reports) : reports_(reports) {}
-
-    // Saves `task` and makes its row report (after its own texts, before
-    // everything held since the chapter was fetched).
-    void Save(SaveTask& task) {
-        std::string saved;
-        bool allWritten = true;
-        if (task.html) {
-            // The raw page, before the conversion edits it in place.
-            if (WriteChapterFile(task.htmlPath, task.page))
-                saved = task.htmlPath;
-            else
-                allWritten = false;
+    ChapterSaver() { thread_ = std::thread([this] { Run(); }); }
+    ~ChapterSaver() {
+        {
+            std::lock_guard lock(mutex_);
+            closing_ = true;
         }
-        if (task.txt) {
-            auto status = [this](const std::string& text) {
-                reports_.MakeFirst([text](DownloadObserver& o) { o.OnStatus(text); });
-            };
-            ApplyHeaderCharset(task.page, task.contentType);
-            std::string text = parser_.HtmlToText(task.page);
-            if (task.format) {
-                status(Gbk("格式化txt内容"));
-                text = FormatChapter(text, status);
-            }
-            if (WriteChapterFile(task.txtPath, text)) {
-                if (!saved.empty()) saved += "   ";
-                saved += task.txtPath;
-            } else {
-                allWritten = false;
-            }
-        }
-        const size_t row = task.row;
-        reports_.Release([&](DownloadObserver& o) {
-            o.OnStatus("....");
-            if (allWritten) o.OnRowFiles(row, task.htmlPath, task.txtPath);
-            o.OnRowDone(row, allWritten ? RowDoneText() : SaveFailedText(), saved);
-        });
-        ++(allWritten ? saved_ : failed_);
+        changed_.notify_all();
+        thread_.join();
     }
-    int saved() const { return saved_; }
-    int failed() const { return failed_; }
+    ChapterSaver(const ChapterSaver&) = delete;
+    ChapterSaver& operator=(const ChapterSaver&) = delete;
+
+    // Queues a chapter; waits while a few wait already, so a slow disk
+    // holds the download back instead of filling the memory with pages.
+    void Push(SaveTask task) {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [this] { return queued_.size() < kMostQueued; });
+        queued_.push_back(std::move(task));
+        lock.unlock();
+        changed_.notify_all();
+    }
+    // The chapters saved since the last call, in the order they were queued.
+    std::vector<SaveResult> TakeSaved() {
+        std::lock_guard lock(mutex_);
+        return std::exchange(saved_, {});
+    }
+    void WaitUntilIdle() {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [this] { return queued_.empty() && !busy_; });
+    }
 
 private:
-    OrderedReports& reports_;
-    HtmlPageParser parser_;
-    int saved_ = 0, failed_ = 0;
+    static constexpr size_t kMostQueued = 2;
+
+    void Run() {
+        HtmlPageParser parser;
+        std::unique_lock lock(mutex_);
+        for (;;) {
+            changed_.wait(lock, [this] { return closing_ || !queued_.empty(); });
+            if (queued_.empty()) return;
+            SaveTask task = std::move(queued_.front());
+            queued_.pop_front();
+            busy_ = true;
+            lock.unlock();
+            changed_.notify_all();
+            SaveResult result = SaveChapter(task, parser);
+            lock.lock();
+            saved_.push_back(std::move(result));
+            busy_ = false;
+            changed_.notify_all();
+        }
+    }
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<SaveTask> queued_;
+    std::vector<SaveResult> saved_;
+    bool busy_ = false, closing_ = false;
+    std::thread thread_;
 };
 
 }  // namespace
@@ -262,15 +319,26 @@ DownloadSummary RunDownload(const DownloadJob& job, DownloadObserver& observer,
     if (!preferences.userAgent.empty()) fetchOptions.userAgent = preferences.userAgent;
     fetcher.SetOptions(fetchOptions);
     StatusForwarder forwarder(reports);
-    ChapterSaver saver(reports);
-    // The chapter fetched last, saved during the next fetch (or at the end).
-    std::optional<SaveTask> pending;
-    std::string page, spare;  // the next page is fetched into the saved one's buffer
-    auto savePending = [&] {
-        if (!pending) return;
-        saver.Save(*pending);
-        spare = std::move(pending->page);
-        pending.reset();
+    ChapterSaver saver;
+    std::vector<std::string> spares;  // buffers of saved pages, fetched into again
+    int saved = 0, saveFailed = 0;
+    // Makes the row reports of the chapters saved so far.
+    auto reportSaved = [&] {
+        for (SaveResult& r : saver.TakeSaved()) {
+            ++(r.allWritten ? saved : saveFailed);
+            reports.Release([&r](DownloadObserver& o) {
+                for (const std::string& s : r.statuses) o.OnStatus(s);
+                o.OnStatus("....");
+                if (r.allWritten) o.OnRowFiles(r.row, r.htmlPath, r.txtPath);
+                o.OnRowDone(r.row, r.allWritten ? RowDoneText() : SaveFailedText(), r.saved);
+            });
+            spares.push_back(std::move(r.page));
+        }
+    };
+    // Before a pause: the rows fetched so far read what became of them.
+    auto reportAllSaved = [&] {
+        saver.WaitUntilIdle();
+        reportSaved();
     };
     int done = 0;
     int notFetched = 0;
@@ -279,6 +347,7 @@ DownloadSummary RunDownload(const DownloadJob& job, DownloadObserver& observer,
     for (size_t i = 0; i < job.rows.size(); ++i) {
         const DownloadRow& row = job.rows[i];
         if (!row.checked) continue;
+        reportSaved();
         if (stopped()) {
             summary.stopped = true;
             break;
@@ -310,21 +379,24 @@ DownloadSummary RunDownload(const DownloadJob& job, DownloadObserver& observer,
             continue;
         }
 
+        std::string page;
+        if (!spares.empty()) {
+            page = std::move(spares.back());
+            spares.pop_back();
+        }
         int code = kFetchDone;
         for (int attempt = 0;; ++attempt) {
             if (lastRequestEnd && preferences.delayMs > 0) {
-                // The wait is the time to save the chapter before.
-                savePending();
+                reportAllSaved();
                 if (!PauseUntil(*lastRequestEnd + std::chrono::milliseconds(preferences.delayMs), stop)) {
                     code = kFetchAbandoned;
                     break;
                 }
             }
             if (job.pageLoader) {
-                savePending();
                 code = job.pageLoader(row.url, page, stop);
             } else {
-                code = fetcher.Fetch(row.title, row.url, page, &forwarder, savePending);
+                code = fetcher.Fetch(row.title, row.url, page, &forwarder, reportSaved);
             }
             lastRequestEnd = Clock::now();
             if (code == kFetchAbandoned || !IsFetchFailure(code) || attempt >= preferences.retries ||
@@ -333,6 +405,7 @@ DownloadSummary RunDownload(const DownloadJob& job, DownloadObserver& observer,
             }
             const std::string state = Format(retryFormat.c_str(), attempt + 1, preferences.retries);
             reports.Make([i, state](DownloadObserver& o) { o.OnRowState(i, state); });
+            reportAllSaved();
             const auto wait = RetryWait(fetcher, preferences.retryBaseMs, attempt + 1);
             if (!PauseUntil(Clock::now() + wait, stop)) {
                 code = kFetchAbandoned;
@@ -360,16 +433,15 @@ DownloadSummary RunDownload(const DownloadJob& job, DownloadObserver& observer,
         if (task.html) task.htmlPath = htmlPath;
         if (task.txt) task.txtPath = txtPath;
         task.page = std::move(page);
-        page = std::move(spare);
-        // From here until this chapter's row report, the next fetch's
-        // reports belong after it.
+        saver.Push(std::move(task));
+        // From here until this chapter's row report, what is reported
+        // belongs after it.
         reports.Hold();
-        pending = std::move(task);
     }
-    // A stop lets the fetched chapter be saved: it is whole.
-    savePending();
-    summary.saved = saver.saved();
-    summary.failed = notFetched + saver.failed();
+    // A stop lets the chapters fetched be saved: they are whole.
+    reportAllSaved();
+    summary.saved = saved;
+    summary.failed = notFetched + saveFailed;
     observer.OnStatus(FinalStatusText(summary));
     observer.OnFinished(summary);
     return summary;

@@ -82,7 +82,7 @@ public:
     // `whileWaiting`, when given, runs once on this thread while the request
     // waits for its answer (the first time the fetcher would sleep on the
     // network), or before Fetch returns when there was no such wait. The
-    // downloader saves one chapter that way while fetching the next.
+    // downloader reports the chapters saved meanwhile that way.
     int Fetch(std::string_view name, std::string_view url, std::string& text,
               FetchObserver* progress, std::function<void()> whileWaiting = {});
 
