@@ -22,6 +22,7 @@
 #include "core/platform/file_io.h"
 #include "core/platform/program_folder.h"
 #include "core/text/byte_string.h"
+#include "core/text/gbk_codec.h"
 #include "core/text/gbk_literal.h"
 
 namespace quillon {
@@ -63,8 +64,14 @@ std::chrono::milliseconds RetryWait(const PageFetcher& fetcher, int baseMs, int 
     return milliseconds(std::min(wait, kMaxRetryWaitSeconds * 1000LL));
 }
 
-std::string FileNameFor(const std::string& title) {
-    std::string name = GbkToUtf8(MakeSafeFileName(title));
+// `toUtf8` converts GBK to UTF-8; a download holds one open for all its
+// chapters, as opening a converter costs more than a name's conversion.
+std::string FileNameFor(const std::string& title, CharsetConverter& toUtf8) {
+    std::string name = MakeSafeFileName(title);
+    if (!IsAscii(name)) {
+        std::string gbk = std::move(name);
+        toUtf8.Convert(gbk, name);
+    }
     if (name.size() > kMaxNameBytes) {
         size_t n = kMaxNameBytes;
         while (n > 0 && (static_cast<unsigned char>(name[n]) & 0xC0) == 0x80) --n;
@@ -275,7 +282,10 @@ std::string PageTooLargeText() { return Gbk("页面过大"); }
 std::string SaveFailedText() { return Gbk("保存失败"); }
 std::string ExistingText() { return Gbk("已存在"); }
 
-std::string ChapterFileName(const std::string& title) { return FileNameFor(title); }
+std::string ChapterFileName(const std::string& title) {
+    CharsetConverter toUtf8("CP936", "UTF-8", kUtf8Replacement);
+    return FileNameFor(title, toUtf8);
+}
 
 std::string BookFolderOf(const DownloadJob& job) {
     std::string folder = job.settings.saveFolder;
@@ -322,15 +332,19 @@ DownloadSummary RunDownload(const DownloadJob& job, DownloadObserver& observer,
     ChapterSaver saver;
     std::vector<std::string> spares;  // buffers of saved pages, fetched into again
     int saved = 0, saveFailed = 0;
+    // The texts of every chapter, converted once.
+    CharsetConverter toUtf8("CP936", "UTF-8", kUtf8Replacement);
+    const std::string savingText = Gbk("保存数据...."), doneText = RowDoneText(),
+                      saveFailedText = SaveFailedText();
     // Makes the row reports of the chapters saved so far.
     auto reportSaved = [&] {
         for (SaveResult& r : saver.TakeSaved()) {
             ++(r.allWritten ? saved : saveFailed);
-            reports.Release([&r](DownloadObserver& o) {
+            reports.Release([&](DownloadObserver& o) {
                 for (const std::string& s : r.statuses) o.OnStatus(s);
                 o.OnStatus("....");
                 if (r.allWritten) o.OnRowFiles(r.row, r.htmlPath, r.txtPath);
-                o.OnRowDone(r.row, r.allWritten ? RowDoneText() : SaveFailedText(), r.saved);
+                o.OnRowDone(r.row, r.allWritten ? doneText : saveFailedText, r.saved);
             });
             spares.push_back(std::move(r.page));
         }
@@ -356,7 +370,7 @@ DownloadSummary RunDownload(const DownloadJob& job, DownloadObserver& observer,
         const std::string count = Format(countFormat.c_str(), summary.total, done);
         reports.Make([count](DownloadObserver& o) { o.OnCount(count); });
 
-        const std::string name = FileNameFor(row.title);
+        const std::string name = FileNameFor(row.title, toUtf8);
         const std::string htmlPath = folder + "html/" + name + ".html";
         const std::string txtPath = folder + "txt/" + name + ".txt";
         if (preferences.missingOnly && (!settings.SavesHtml() || FileExists(htmlPath)) &&
@@ -423,7 +437,7 @@ DownloadSummary RunDownload(const DownloadJob& job, DownloadObserver& observer,
             continue;
         }
 
-        status(Gbk("保存数据...."));
+        status(savingText);
         SaveTask task;
         task.row = i;
         task.html = settings.SavesHtml();
