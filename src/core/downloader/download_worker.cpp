@@ -146,15 +146,21 @@ private:
     std::deque<std::vector<Report>> held_;  // one a chapter being saved
 };
 
+// Passes a fetch's progress on. `first` runs before each report: the
+// download makes the row reports of the chapters saved meanwhile there, so
+// a long fetch's progress is not held back behind a save long finished.
 class StatusForwarder final : public FetchObserver {
 public:
-    explicit StatusForwarder(OrderedReports& reports) : reports_(reports) {}
+    StatusForwarder(OrderedReports& reports, std::function<void()> first)
+        : reports_(reports), first_(std::move(first)) {}
     void OnFetchProgress(const std::string& text) override {
+        first_();
         reports_.Make([text](DownloadObserver& o) { o.OnStatus(text); });
     }
 
 private:
     OrderedReports& reports_;
+    std::function<void()> first_;
 };
 
 // One fetched chapter, to be saved.
@@ -328,7 +334,6 @@ DownloadSummary RunDownload(const DownloadJob& job, DownloadObserver& observer,
     FetchOptions fetchOptions = job.fetchOptions;
     if (!preferences.userAgent.empty()) fetchOptions.userAgent = preferences.userAgent;
     fetcher.SetOptions(fetchOptions);
-    StatusForwarder forwarder(reports);
     ChapterSaver saver;
     std::vector<std::string> spares;  // buffers of saved pages, fetched into again
     int saved = 0, saveFailed = 0;
@@ -349,6 +354,7 @@ DownloadSummary RunDownload(const DownloadJob& job, DownloadObserver& observer,
             spares.push_back(std::move(r.page));
         }
     };
+    StatusForwarder forwarder(reports, reportSaved);
     // Before a pause: the rows fetched so far read what became of them.
     auto reportAllSaved = [&] {
         saver.WaitUntilIdle();
