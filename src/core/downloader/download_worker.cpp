@@ -6,6 +6,7 @@
 #include <condition_variable>
 #include <deque>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -214,9 +215,12 @@ SaveResult SaveChapter(SaveTask& task, HtmlPageParser& parser) {
 // Converts and writes fetched chapters on a thread of its own, while the
 // download fetches the next ones: turning a page into text and creating its
 // two files take about as long as fetching it from a near server, and on
-// one thread the two would add up. The download's thread makes every
-// report, from the results taken here, so observers still hear one thread,
-// row after row; a row reads "下载完成" only once its files are written.
+// one thread the two would add up. When that thread falls behind, the
+// download's thread saves the chapter itself rather than wait, so both
+// work and no more than a few pages are ever held. The download's thread
+// makes every report, from the results taken here in the order the
+// chapters came, so observers still hear one thread, row after row; a row
+// reads "下载完成" only once its files are written.
 class ChapterSaver final {
 public:
     ChapterSaver() { thread_ = std::thread([this] { Run(); }); }
@@ -231,19 +235,30 @@ public:
     ChapterSaver(const ChapterSaver&) = delete;
     ChapterSaver& operator=(const ChapterSaver&) = delete;
 
-    // Queues a chapter; waits while a few wait already, so a slow disk
-    // holds the download back instead of filling the memory with pages.
     void Push(SaveTask task) {
         std::unique_lock lock(mutex_);
-        changed_.wait(lock, [this] { return queued_.size() < kMostQueued; });
-        queued_.push_back(std::move(task));
+        const size_t number = pushed_++;
+        if (queued_.size() < kMostQueued) {
+            queued_.emplace_back(number, std::move(task));
+            lock.unlock();
+            changed_.notify_all();
+            return;
+        }
         lock.unlock();
-        changed_.notify_all();
+        SaveResult result = SaveChapter(task, parser_);
+        lock.lock();
+        saved_.emplace(number, std::move(result));
     }
-    // The chapters saved since the last call, in the order they were queued.
+    // The chapters saved since the last call, in the order they were pushed
+    // (one saved early waits for those before it).
     std::vector<SaveResult> TakeSaved() {
+        std::vector<SaveResult> out;
         std::lock_guard lock(mutex_);
-        return std::exchange(saved_, {});
+        for (auto it = saved_.begin(); it != saved_.end() && it->first == taken_; ++taken_) {
+            out.push_back(std::move(it->second));
+            it = saved_.erase(it);
+        }
+        return out;
     }
     void WaitUntilIdle() {
         std::unique_lock lock(mutex_);
@@ -259,14 +274,13 @@ private:
         for (;;) {
             changed_.wait(lock, [this] { return closing_ || !queued_.empty(); });
             if (queued_.empty()) return;
-            SaveTask task = std::move(queued_.front());
+            auto [number, task] = std::move(queued_.front());
             queued_.pop_front();
             busy_ = true;
             lock.unlock();
-            changed_.notify_all();
             SaveResult result = SaveChapter(task, parser);
             lock.lock();
-            saved_.push_back(std::move(result));
+            saved_.emplace(number, std::move(result));
             busy_ = false;
             changed_.notify_all();
         }
@@ -274,9 +288,11 @@ private:
 
     std::mutex mutex_;
     std::condition_variable changed_;
-    std::deque<SaveTask> queued_;
-    std::vector<SaveResult> saved_;
+    std::deque<std::pair<size_t, SaveTask>> queued_;  // numbered as pushed
+    std::map<size_t, SaveResult> saved_;
+    size_t pushed_ = 0, taken_ = 0;
     bool busy_ = false, closing_ = false;
+    HtmlPageParser parser_;  // the pushing thread's
     std::thread thread_;
 };
 
