@@ -37,8 +37,60 @@ std::string HeadingOf(const std::string& title) {
     return out.substr(b, out.find_last_not_of(' ') - b + 1);
 }
 
-void AppendCrLf(std::string& out) {
-    if (out.empty() || out.back() != '\n') out += "\r\n";
+// The heading of the book's chapter number `number` (from 1): its title,
+// or for a title of markup only (an image link) the chapter's place.
+std::string ChapterHeading(const std::string& title, size_t number) {
+    std::string heading = HeadingOf(title);
+    if (heading.empty()) heading = Format(Gbk("第%d章").c_str(), static_cast<int>(number));
+    return heading;
+}
+
+// How a row is named where it is missing: by its title, else by its place.
+std::string RowName(const DownloadJob& job, size_t row) {
+    std::string name = HeadingOf(job.rows[row].title);
+    if (name.empty()) name = Format(Gbk("第%d行").c_str(), static_cast<int>(row + 1));
+    return name;
+}
+
+// The file a row's chapter is read from ("" when there is none to read),
+// and whether it is the page rather than its text.
+struct ChapterFile {
+    std::string path;
+    bool html = false;
+};
+
+ChapterFile ChapterFileOf(const DownloadRow& row, const std::string& folder) {
+    if (row.failed) return {};
+    if (!row.txtFile.empty()) return {row.txtFile, false};
+    if (!row.htmlFile.empty()) return {row.htmlFile, true};
+    // Not reached by a download of this list: the name the title gives,
+    // unless that name held the time of saving.
+    if (!HasNameOfItsOwn(row.title)) return {};
+    const std::string name = ChapterFileName(row.title);
+    if (const std::string txt = folder + "txt/" + name + ".txt"; FileExists(txt))
+        return {txt, false};
+    return {folder + "html/" + name + ".html", true};
+}
+
+// Reads each checked row's chapter into `text` (its buffer reused from one
+// chapter to the next) and hands it to `each` with its row; the rows whose
+// chapter cannot be read go to `missing`.
+template <typename Each>
+void ForEachSavedChapter(const DownloadJob& job, std::vector<std::string>& missing, Each&& each) {
+    missing.clear();
+    const std::string folder = BookFolderOf(job);
+    HtmlPageParser parser;
+    std::string text;
+    for (size_t r = 0; r < job.rows.size(); ++r) {
+        if (!job.rows[r].checked) continue;
+        const ChapterFile file = ChapterFileOf(job.rows[r], folder);
+        if (file.path.empty() || !ReadWholeFile(file.path, text)) {
+            missing.push_back(RowName(job, r));
+            continue;
+        }
+        if (file.html) text = parser.HtmlToText(text);
+        each(job.rows[r], text);
+    }
 }
 
 // Text for XML: markup characters escaped, control characters XML forbids
@@ -130,43 +182,44 @@ std::string NowUtc() {
 std::vector<BookChapter> CollectSavedChapters(const DownloadJob& job,
                                               std::vector<std::string>& missing) {
     std::vector<BookChapter> chapters;
-    missing.clear();
-    const std::string folder = BookFolderOf(job);
-    HtmlPageParser parser;
-    for (const DownloadRow& row : job.rows) {
-        if (!row.checked) continue;
-        const std::string name = ChapterFileName(row.title);
-        BookChapter chapter{row.title, {}};
-        if (ReadWholeFile(folder + "txt/" + name + ".txt", chapter.text)) {
-            chapters.push_back(std::move(chapter));
-        } else if (std::string page; ReadWholeFile(folder + "html/" + name + ".html", page)) {
-            chapter.text = parser.HtmlToText(page);
-            chapters.push_back(std::move(chapter));
-        } else {
-            missing.push_back(row.title);
-        }
-    }
+    ForEachSavedChapter(job, missing, [&chapters](const DownloadRow& row, const std::string& text) {
+        chapters.push_back({row.title, text});
+    });
     return chapters;
 }
 
-std::string MergeChapters(const std::vector<BookChapter>& chapters, bool format) {
-    size_t size = 0;
-    for (const BookChapter& c : chapters) size += c.title.size() + c.text.size() + 8;
-    std::string out;
-    out.reserve(format ? size + size / 8 : size);
-    for (const BookChapter& c : chapters) {
-        out += HeadingOf(c.title);
-        out += "\r\n";
+bool WriteMergedBook(const std::string& path, const DownloadJob& job, int& merged,
+                     std::vector<std::string>& missing) {
+    // The book goes out through one buffer of about this size: written
+    // whole, a book of 2,000 chapters would take 40 MB of fresh memory
+    // twice over (the chapters, then the book), and the time to fault in
+    // those pages is most of the time of the whole merge.
+    constexpr size_t kBufferBytes = 1 << 20;
+    merged = 0;
+    AtomicFileWriter out;
+    bool ok = out.Open(path);
+    const bool format = job.settings.FormatsTxt();
+    std::string book;
+    book.reserve(kBufferBytes + kBufferBytes / 4);
+    ForEachSavedChapter(job, missing, [&](const DownloadRow& row, const std::string& text) {
+        book += ChapterHeading(row.title, static_cast<size_t>(++merged));
+        book += "\r\n";
         if (format) {
-            out += FormatBookText(c.text);
+            book += FormatBookText(text);
         } else {
             // A chapter's text starts on its own line, however its page began.
-            size_t b = c.text.find_first_not_of("\r\n");
-            if (b != std::string::npos) out.append(c.text, b);
+            const size_t b = text.find_first_not_of("\r\n");
+            if (b != std::string::npos) {
+                book.append(text, b);
+                if (book.back() != '\n') book += "\r\n";
+            }
         }
-        AppendCrLf(out);
-    }
-    return out;
+        if (book.size() >= kBufferBytes) {
+            ok = ok && out.Write(book);
+            book.clear();
+        }
+    });
+    return ok && out.Write(book) && out.Commit();
 }
 
 bool WriteEpub(const std::string& path, const std::string& title,
@@ -180,8 +233,7 @@ bool WriteEpub(const std::string& path, const std::string& title,
     for (size_t i = 0; i < chapters.size(); ++i) {
         char id[32];
         std::snprintf(id, sizeof id, "c%05zu", i + 1);
-        std::string heading = HeadingOf(chapters[i].title);
-        if (heading.empty()) heading = Format(Gbk("第%d章").c_str(), static_cast<int>(i + 1));
+        const std::string heading = ChapterHeading(chapters[i].title, i + 1);
         files.emplace_back(std::string("OEBPS/") + id + ".xhtml", ChapterXhtml(heading, chapters[i].text));
         manifest += std::string("    <item id=\"") + id + "\" href=\"" + id +
                     ".xhtml\" media-type=\"application/xhtml+xml\"/>\n";
@@ -256,7 +308,7 @@ std::string MissingChaptersText(const std::vector<std::string>& missing) {
     std::string out = Format(Gbk("缺少 %d 章：").c_str(), static_cast<int>(missing.size()));
     for (size_t i = 0; i < missing.size(); ++i) {
         if (i > 0) out += Gbk("、");
-        out += HeadingOf(missing[i]);
+        out += missing[i];
     }
     return out;
 }

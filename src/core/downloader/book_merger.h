@@ -13,16 +13,26 @@ struct BookChapter {
     std::string text;
 };
 
-// The saved chapters of the job's checked rows, in list order: the .txt
-// file of each, or the text of its .html file when only that was saved. The
-// titles of the rows that have neither go to `missing` (GBK), in order.
+// The chapters of the job's checked rows, in list order, each read from the
+// file its row was saved to or found at by a download of this list (the
+// .txt, or the text of the .html when only that was saved); a row the
+// download did not reach is looked for under the name its title gives. The
+// rows whose chapter is not there (failed, never saved, or of a title of
+// markup only, whose name held the time of saving) go to `missing`, each
+// named by its title, or "第N行" (its place in the list) without one.
 std::vector<BookChapter> CollectSavedChapters(const DownloadJob& job,
                                               std::vector<std::string>& missing);
 
-// The chapters as one GBK text: each starts with its title alone on a line
-// (markup cut), then its text, every line ended by CR LF. `format` lays the
-// texts out as an imported book is (one indented paragraph per line).
-std::string MergeChapters(const std::vector<BookChapter>& chapters, bool format);
+// Writes the chapters CollectSavedChapters finds as one GBK book at `path`,
+// replacing it only once whole: each chapter starts with its title alone on
+// a line (markup cut; "第N章" for a title of markup only, N its place in the
+// book), then its text, every line ended by CR LF, laid out as an imported
+// book is (one indented paragraph per line) when the job's settings format
+// text. The chapters are read and written one at a time, so a book of
+// thousands never lies in memory whole. `merged` is the number of chapters
+// written, `missing` as above. False when the file could not be written.
+bool WriteMergedBook(const std::string& path, const DownloadJob& job, int& merged,
+                     std::vector<std::string>& missing);
 
 // Writes the chapters as an EPUB 3 file (UTF-8 XHTML per chapter, a
 // navigation document, title and language metadata). `title` is GBK. False
@@ -38,7 +48,7 @@ std::string BookFileName(const std::string& pageTitle);
 // fetchwell/ folder inside quillon's program folder; "" otherwise.
 std::string ReaderShelfFolder();
 
-// "缺少 N 章：<titles, separated by "、">" (GBK), "" when none is missing.
+// "缺少 N 章：<names, separated by "、">" (GBK), "" when none is missing.
 std::string MissingChaptersText(const std::vector<std::string>& missing);
 
 }  // namespace quillon

@@ -95,11 +95,13 @@ private:
     bool live_;
 };
 
+// Prints the rows as they finish and notes in `rows` (the job's rows) what
+// became of each, for the finished book.
 class DownloadPrinter final : public DownloadObserver {
 public:
-    DownloadPrinter(const DownloadJob& job, std::FILE* err, bool live)
-        : job_(job), err_(err), live_(live) {
-        for (const DownloadRow& row : job.rows) total_ += row.checked ? 1 : 0;
+    DownloadPrinter(std::vector<DownloadRow>& rows, std::FILE* err, bool live)
+        : rows_(rows), err_(err), live_(live) {
+        for (const DownloadRow& row : rows) total_ += row.checked ? 1 : 0;
     }
 
     void OnStatus(const std::string& text) override {
@@ -108,25 +110,31 @@ public:
     void OnSaveFolder(const std::string& folder) override {
         Write(err_, "fetchwell: saving into " + folder + "\n");
     }
+    void OnRowFiles(size_t row, const std::string& htmlFile, const std::string& txtFile) override {
+        rows_[row].htmlFile = htmlFile;
+        rows_[row].txtFile = txtFile;
+    }
     void OnRowDone(size_t row, const std::string& state, const std::string& saved) override {
+        rows_[row].failed = rows_[row].htmlFile.empty() && rows_[row].txtFile.empty();
         std::string line = live_ ? "\r\033[K" : "";
         // Rows finished out of rows to do, whatever the window's field shows.
-        line += std::to_string(++done_) + "/" + std::to_string(total_) + " " + GbkToUtf8(state) + " " +
-                OneLine(job_.rows[row].title);
+        line += std::to_string(++done_) + "/" + std::to_string(total_) + " " + GbkToUtf8(state) +
+                " " + OneLine(rows_[row].title);
         if (!saved.empty()) line += "  " + saved;
         line += "\n";
         Write(err_, line);
     }
     void OnRowState(size_t row, const std::string& state) override {
-        Write(err_, (live_ ? "\r\033[K" : "") + std::to_string(done_ + 1) + "/" + std::to_string(total_) +
-                        " " + GbkToUtf8(state) + " " + OneLine(job_.rows[row].title) + "\n");
+        Write(err_, (live_ ? "\r\033[K" : "") + std::to_string(done_ + 1) + "/" +
+                        std::to_string(total_) + " " + GbkToUtf8(state) + " " +
+                        OneLine(rows_[row].title) + "\n");
     }
     void OnFinished(const DownloadSummary& summary) override {
         Write(err_, (live_ ? "\r\033[K" : "") + GbkToUtf8(FinalStatusText(summary)) + "\n");
     }
 
 private:
-    const DownloadJob& job_;
+    std::vector<DownloadRow>& rows_;
     std::FILE* err_;
     bool live_;
     int total_ = 0, done_ = 0;
@@ -328,21 +336,23 @@ std::string AbsolutePath(std::string path) {
 bool FinishBook(const Options& o, const DownloadJob& job, const std::string& pageTitle,
                 const DownloadSummary& summary, std::FILE* err) {
     std::vector<std::string> missing;
-    std::vector<BookChapter> chapters = CollectSavedChapters(job, missing);
     std::string shelf = job.preferences.addToShelf ? ReaderShelfFolder() : std::string();
     const std::string folder = shelf.empty() ? summary.bookFolder : shelf;
     const std::string name = BookFileName(pageTitle.empty() ? job.address : pageTitle);
     bool ok = true;
     if (o.mergeFile) {
         const std::string path = o.mergeFile->empty() ? folder + name + ".txt" : *o.mergeFile;
-        if (WriteFileAtomically(path, MergeChapters(chapters, job.settings.FormatsTxt()))) {
-            Write(err, "fetchwell: " + std::to_string(chapters.size()) + " chapters merged into " + path + "\n");
+        int merged = 0;
+        if (WriteMergedBook(path, job, merged, missing)) {
+            Write(err,
+                  "fetchwell: " + std::to_string(merged) + " chapters merged into " + path + "\n");
         } else {
             Write(err, "fetchwell: cannot write " + path + ": " + std::strerror(errno) + "\n");
             ok = false;
         }
     }
     if (o.epubFile) {
+        const std::vector<BookChapter> chapters = CollectSavedChapters(job, missing);
         const std::string path = o.epubFile->empty() ? folder + name + ".epub" : *o.epubFile;
         std::string error;
         if (WriteEpub(path, pageTitle.empty() ? job.address : pageTitle, chapters, error)) {
@@ -423,10 +433,12 @@ int RunDownloadCommand(const Options& o, std::FILE* err, const PageLoader& loade
         return kExitFailed;
     }
 
-    DownloadPrinter printer(job, err, live);
+    std::vector<DownloadRow> rows = job.rows;
+    DownloadPrinter printer(rows, err, live);
     DownloadSummary summary = RunDownload(job, printer, &g_interrupted);
     bool ok = summary.failed == 0 && !summary.stopped;
     if (!summary.stopped && (o.mergeFile || o.epubFile)) {
+        job.rows = std::move(rows);
         ok = FinishBook(o, job, listObserver.title, summary, err) && ok;
     }
     return ok ? kExitDone : kExitFailed;

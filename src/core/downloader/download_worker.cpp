@@ -3,9 +3,14 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
+#include <deque>
 #include <functional>
+#include <map>
+#include <mutex>
 #include <optional>
 #include <thread>
+#include <utility>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -18,6 +23,7 @@
 #include "core/platform/file_io.h"
 #include "core/platform/program_folder.h"
 #include "core/text/byte_string.h"
+#include "core/text/gbk_codec.h"
 #include "core/text/gbk_literal.h"
 
 namespace quillon {
@@ -59,8 +65,14 @@ std::chrono::milliseconds RetryWait(const PageFetcher& fetcher, int baseMs, int 
     return milliseconds(std::min(wait, kMaxRetryWaitSeconds * 1000LL));
 }
 
-std::string FileNameFor(const std::string& title) {
-    std::string name = GbkToUtf8(MakeSafeFileName(title));
+// `toUtf8` converts GBK to UTF-8; a download holds one open for all its
+// chapters, as opening a converter costs more than a name's conversion.
+std::string FileNameFor(const std::string& title, CharsetConverter& toUtf8) {
+    std::string name = MakeSafeFileName(title);
+    if (!IsAscii(name)) {
+        std::string gbk = std::move(name);
+        toUtf8.Convert(gbk, name);
+    }
     if (name.size() > kMaxNameBytes) {
         size_t n = kMaxNameBytes;
         while (n > 0 && (static_cast<unsigned char>(name[n]) & 0xC0) == 0x80) --n;
@@ -105,46 +117,51 @@ bool WriteChapterFile(const std::string& path, std::string_view data) {
 }
 
 // Passes reports on in the order a download that saved each chapter before
-// fetching the next would make them. A fetched chapter is saved while the
-// next one is being fetched, so from Hold until the saved chapter's row
-// report the reports of the next fetch are held back and follow it.
+// fetching the next would make them. Fetched chapters are saved while the
+// next ones are fetched, so from a chapter's Hold until its row report
+// (Release) the reports made meanwhile are held back, to follow it.
 class OrderedReports final {
 public:
     using Report = std::function<void(DownloadObserver&)>;
     explicit OrderedReports(DownloadObserver& observer) : observer_(observer) {}
 
     void Make(const Report& report) {
-        if (holding_)
-            held_.push_back(report);
-        else
+        if (held_.empty())
             report(observer_);
+        else
+            held_.back().push_back(report);
     }
-    // A report of the chapter being saved: it comes before everything held.
-    void MakeFirst(const Report& report) { report(observer_); }
-    void Hold() { holding_ = true; }
-    // Makes `first`, then everything held since Hold, and stops holding.
+    // A chapter has gone to be saved: what comes now follows its row report.
+    void Hold() { held_.emplace_back(); }
+    // Makes `first`, the report of the chapter held longest, then what was
+    // held behind it (up to the next chapter's Hold).
     void Release(const Report& first) {
         first(observer_);
-        for (const Report& r : held_) r(observer_);
-        held_.clear();
-        holding_ = false;
+        if (held_.empty()) return;
+        for (const Report& r : held_.front()) r(observer_);
+        held_.pop_front();
     }
 
 private:
     DownloadObserver& observer_;
-    bool holding_ = false;
-    std::vector<Report> held_;
+    std::deque<std::vector<Report>> held_;  // one a chapter being saved
 };
 
+// Passes a fetch's progress on. `first` runs before each report: the
+// download makes the row reports of the chapters saved meanwhile there, so
+// a long fetch's progress is not held back behind a save long finished.
 class StatusForwarder final : public FetchObserver {
 public:
-    explicit StatusForwarder(OrderedReports& reports) : reports_(reports) {}
+    StatusForwarder(OrderedReports& reports, std::function<void()> first)
+        : reports_(reports), first_(std::move(first)) {}
     void OnFetchProgress(const std::string& text) override {
+        first_();
         reports_.Make([text](DownloadObserver& o) { o.OnStatus(text); });
     }
 
 private:
     OrderedReports& reports_;
+    std::function<void()> first_;
 };
 
 // One fetched chapter, to be saved.
@@ -155,58 +172,128 @@ struct SaveTask {
     std::string contentType;  // of the answer, for a page that names no charset
 };
 
-// Converts and writes fetched chapters. The download hands it each chapter
-// to save while the request for the next chapter waits for its answer, on
-// the same thread: turning a page into text and creating its files then
-// costs no time of its own whenever the network is slower than they are,
-// and no second thread has to be woken for every chapter.
+// What saving a chapter came to, for the row report.
+struct SaveResult {
+    size_t row = 0;
+    bool allWritten = true;
+    std::string saved;                  // the files written, three spaces apart
+    std::string htmlPath, txtPath;      // of the task
+    std::vector<std::string> statuses;  // "格式化txt内容" and the line counts
+    std::string page;                   // the page's buffer, to fetch into again
+};
+
+SaveResult SaveChapter(SaveTask& task, HtmlPageParser& parser) {
+    SaveResult result;
+    result.row = task.row;
+    result.htmlPath = task.htmlPath;
+    result.txtPath = task.txtPath;
+    if (task.html) {
+        // The raw page, before the conversion edits it in place.
+        if (WriteChapterFile(task.htmlPath, task.page))
+            result.saved = task.htmlPath;
+        else
+            result.allWritten = false;
+    }
+    if (task.txt) {
+        ApplyHeaderCharset(task.page, task.contentType);
+        std::string text = parser.HtmlToText(task.page);
+        if (task.format) {
+            result.statuses.push_back(Gbk("格式化txt内容"));
+            text = FormatChapter(text, [&result](const std::string& s) { result.statuses.push_back(s); });
+        }
+        if (WriteChapterFile(task.txtPath, text)) {
+            if (!result.saved.empty()) result.saved += "   ";
+            result.saved += task.txtPath;
+        } else {
+            result.allWritten = false;
+        }
+    }
+    result.page = std::move(task.page);
+    return result;
+}
+
+// Converts and writes fetched chapters on a thread of its own, while the
+// download fetches the next ones: turning a page into text and creating its
+// two files take about as long as fetching it from a near server, and on
+// one thread the two would add up. When that thread falls behind, the
+// download's thread saves the chapter itself rather than wait, so both
+// work and no more than a few pages are ever held. The download's thread
+// makes every report, from the results taken here in the order the
+// chapters came, so observers still hear one thread, row after row; a row
+// reads "下载完成" only once its files are written.
 class ChapterSaver final {
 public:
-    explicit ChapterSaver(OrderedReports& reports) : reports_(reports) {}
-
-    // Saves `task` and makes its row report (after its own texts, before
-    // everything held since the chapter was fetched).
-    void Save(SaveTask& task) {
-        std::string saved;
-        bool allWritten = true;
-        if (task.html) {
-            // The raw page, before the conversion edits it in place.
-            if (WriteChapterFile(task.htmlPath, task.page))
-                saved = task.htmlPath;
-            else
-                allWritten = false;
+    ChapterSaver() { thread_ = std::thread([this] { Run(); }); }
+    ~ChapterSaver() {
+        {
+            std::lock_guard lock(mutex_);
+            closing_ = true;
         }
-        if (task.txt) {
-            auto status = [this](const std::string& text) {
-                reports_.MakeFirst([text](DownloadObserver& o) { o.OnStatus(text); });
-            };
-            ApplyHeaderCharset(task.page, task.contentType);
-            std::string text = parser_.HtmlToText(task.page);
-            if (task.format) {
-                status(Gbk("格式化txt内容"));
-                text = FormatChapter(text, status);
-            }
-            if (WriteChapterFile(task.txtPath, text)) {
-                if (!saved.empty()) saved += "   ";
-                saved += task.txtPath;
-            } else {
-                allWritten = false;
-            }
-        }
-        const size_t row = task.row;
-        reports_.Release([&](DownloadObserver& o) {
-            o.OnStatus("....");
-            o.OnRowDone(row, allWritten ? RowDoneText() : SaveFailedText(), saved);
-        });
-        ++(allWritten ? saved_ : failed_);
+        changed_.notify_all();
+        thread_.join();
     }
-    int saved() const { return saved_; }
-    int failed() const { return failed_; }
+    ChapterSaver(const ChapterSaver&) = delete;
+    ChapterSaver& operator=(const ChapterSaver&) = delete;
+
+    void Push(SaveTask task) {
+        std::unique_lock lock(mutex_);
+        const size_t number = pushed_++;
+        if (queued_.size() < kMostQueued) {
+            queued_.emplace_back(number, std::move(task));
+            lock.unlock();
+            changed_.notify_all();
+            return;
+        }
+        lock.unlock();
+        SaveResult result = SaveChapter(task, parser_);
+        lock.lock();
+        saved_.emplace(number, std::move(result));
+    }
+    // The chapters saved since the last call, in the order they were pushed
+    // (one saved early waits for those before it).
+    std::vector<SaveResult> TakeSaved() {
+        std::vector<SaveResult> out;
+        std::lock_guard lock(mutex_);
+        for (auto it = saved_.begin(); it != saved_.end() && it->first == taken_; ++taken_) {
+            out.push_back(std::move(it->second));
+            it = saved_.erase(it);
+        }
+        return out;
+    }
+    void WaitUntilIdle() {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [this] { return queued_.empty() && !busy_; });
+    }
 
 private:
-    OrderedReports& reports_;
-    HtmlPageParser parser_;
-    int saved_ = 0, failed_ = 0;
+    static constexpr size_t kMostQueued = 2;
+
+    void Run() {
+        HtmlPageParser parser;
+        std::unique_lock lock(mutex_);
+        for (;;) {
+            changed_.wait(lock, [this] { return closing_ || !queued_.empty(); });
+            if (queued_.empty()) return;
+            auto [number, task] = std::move(queued_.front());
+            queued_.pop_front();
+            busy_ = true;
+            lock.unlock();
+            SaveResult result = SaveChapter(task, parser);
+            lock.lock();
+            saved_.emplace(number, std::move(result));
+            busy_ = false;
+            changed_.notify_all();
+        }
+    }
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<std::pair<size_t, SaveTask>> queued_;  // numbered as pushed
+    std::map<size_t, SaveResult> saved_;
+    size_t pushed_ = 0, taken_ = 0;
+    bool busy_ = false, closing_ = false;
+    HtmlPageParser parser_;  // the pushing thread's
+    std::thread thread_;
 };
 
 }  // namespace
@@ -217,7 +304,10 @@ std::string PageTooLargeText() { return Gbk("页面过大"); }
 std::string SaveFailedText() { return Gbk("保存失败"); }
 std::string ExistingText() { return Gbk("已存在"); }
 
-std::string ChapterFileName(const std::string& title) { return FileNameFor(title); }
+std::string ChapterFileName(const std::string& title) {
+    CharsetConverter toUtf8("CP936", "UTF-8", kUtf8Replacement);
+    return FileNameFor(title, toUtf8);
+}
 
 std::string BookFolderOf(const DownloadJob& job) {
     std::string folder = job.settings.saveFolder;
@@ -260,16 +350,31 @@ DownloadSummary RunDownload(const DownloadJob& job, DownloadObserver& observer,
     FetchOptions fetchOptions = job.fetchOptions;
     if (!preferences.userAgent.empty()) fetchOptions.userAgent = preferences.userAgent;
     fetcher.SetOptions(fetchOptions);
-    StatusForwarder forwarder(reports);
-    ChapterSaver saver(reports);
-    // The chapter fetched last, saved during the next fetch (or at the end).
-    std::optional<SaveTask> pending;
-    std::string page, spare;  // the next page is fetched into the saved one's buffer
-    auto savePending = [&] {
-        if (!pending) return;
-        saver.Save(*pending);
-        spare = std::move(pending->page);
-        pending.reset();
+    ChapterSaver saver;
+    std::vector<std::string> spares;  // buffers of saved pages, fetched into again
+    int saved = 0, saveFailed = 0;
+    // The texts of every chapter, converted once.
+    CharsetConverter toUtf8("CP936", "UTF-8", kUtf8Replacement);
+    const std::string savingText = Gbk("保存数据...."), doneText = RowDoneText(),
+                      saveFailedText = SaveFailedText();
+    // Makes the row reports of the chapters saved so far.
+    auto reportSaved = [&] {
+        for (SaveResult& r : saver.TakeSaved()) {
+            ++(r.allWritten ? saved : saveFailed);
+            reports.Release([&](DownloadObserver& o) {
+                for (const std::string& s : r.statuses) o.OnStatus(s);
+                o.OnStatus("....");
+                if (r.allWritten) o.OnRowFiles(r.row, r.htmlPath, r.txtPath);
+                o.OnRowDone(r.row, r.allWritten ? doneText : saveFailedText, r.saved);
+            });
+            spares.push_back(std::move(r.page));
+        }
+    };
+    StatusForwarder forwarder(reports, reportSaved);
+    // Before a pause: the rows fetched so far read what became of them.
+    auto reportAllSaved = [&] {
+        saver.WaitUntilIdle();
+        reportSaved();
     };
     int done = 0;
     int notFetched = 0;
@@ -278,6 +383,7 @@ DownloadSummary RunDownload(const DownloadJob& job, DownloadObserver& observer,
     for (size_t i = 0; i < job.rows.size(); ++i) {
         const DownloadRow& row = job.rows[i];
         if (!row.checked) continue;
+        reportSaved();
         if (stopped()) {
             summary.stopped = true;
             break;
@@ -286,33 +392,47 @@ DownloadSummary RunDownload(const DownloadJob& job, DownloadObserver& observer,
         const std::string count = Format(countFormat.c_str(), summary.total, done);
         reports.Make([count](DownloadObserver& o) { o.OnCount(count); });
 
-        const std::string name = FileNameFor(row.title);
+        const std::string name = FileNameFor(row.title, toUtf8);
         const std::string htmlPath = folder + "html/" + name + ".html";
         const std::string txtPath = folder + "txt/" + name + ".txt";
         if (preferences.missingOnly && (!settings.SavesHtml() || FileExists(htmlPath)) &&
             (!settings.SavesTxt() || FileExists(txtPath))) {
-            std::string present = settings.SavesHtml() ? htmlPath : "";
-            if (settings.SavesTxt()) present += (present.empty() ? "" : "   ") + txtPath;
-            reports.Make([i, present](DownloadObserver& o) { o.OnRowDone(i, ExistingText(), present); });
+            const std::string html = settings.SavesHtml() ? htmlPath : "";
+            const std::string txt = settings.SavesTxt() ? txtPath : "";
+            const std::string present = html + (html.empty() || txt.empty() ? "" : "   ") + txt;
+            reports.Make([i, html, txt, present](DownloadObserver& o) {
+                o.OnRowFiles(i, html, txt);
+                o.OnRowDone(i, ExistingText(), present);
+            });
             ++summary.existing;
             continue;
         }
+        // An anchor that names no address will not have one on another try:
+        // no request, no pause, no back-off.
+        if (row.url.empty()) {
+            ++notFetched;
+            reports.Make([i](DownloadObserver& o) { o.OnRowDone(i, RowFailedText(), std::string()); });
+            continue;
+        }
 
+        std::string page;
+        if (!spares.empty()) {
+            page = std::move(spares.back());
+            spares.pop_back();
+        }
         int code = kFetchDone;
         for (int attempt = 0;; ++attempt) {
             if (lastRequestEnd && preferences.delayMs > 0) {
-                // The wait is the time to save the chapter before.
-                savePending();
+                reportAllSaved();
                 if (!PauseUntil(*lastRequestEnd + std::chrono::milliseconds(preferences.delayMs), stop)) {
                     code = kFetchAbandoned;
                     break;
                 }
             }
             if (job.pageLoader) {
-                savePending();
                 code = job.pageLoader(row.url, page, stop);
             } else {
-                code = fetcher.Fetch(row.title, row.url, page, &forwarder, savePending);
+                code = fetcher.Fetch(row.title, row.url, page, &forwarder, reportSaved);
             }
             lastRequestEnd = Clock::now();
             if (code == kFetchAbandoned || !IsFetchFailure(code) || attempt >= preferences.retries ||
@@ -321,6 +441,7 @@ DownloadSummary RunDownload(const DownloadJob& job, DownloadObserver& observer,
             }
             const std::string state = Format(retryFormat.c_str(), attempt + 1, preferences.retries);
             reports.Make([i, state](DownloadObserver& o) { o.OnRowState(i, state); });
+            reportAllSaved();
             const auto wait = RetryWait(fetcher, preferences.retryBaseMs, attempt + 1);
             if (!PauseUntil(Clock::now() + wait, stop)) {
                 code = kFetchAbandoned;
@@ -338,7 +459,7 @@ DownloadSummary RunDownload(const DownloadJob& job, DownloadObserver& observer,
             continue;
         }
 
-        status(Gbk("保存数据...."));
+        status(savingText);
         SaveTask task;
         task.row = i;
         task.html = settings.SavesHtml();
@@ -348,16 +469,15 @@ DownloadSummary RunDownload(const DownloadJob& job, DownloadObserver& observer,
         if (task.html) task.htmlPath = htmlPath;
         if (task.txt) task.txtPath = txtPath;
         task.page = std::move(page);
-        page = std::move(spare);
-        // From here until this chapter's row report, the next fetch's
-        // reports belong after it.
+        saver.Push(std::move(task));
+        // From here until this chapter's row report, what is reported
+        // belongs after it.
         reports.Hold();
-        pending = std::move(task);
     }
-    // A stop lets the fetched chapter be saved: it is whole.
-    savePending();
-    summary.saved = saver.saved();
-    summary.failed = notFetched + saver.failed();
+    // A stop lets the chapters fetched be saved: they are whole.
+    reportAllSaved();
+    summary.saved = saved;
+    summary.failed = notFetched + saveFailed;
     observer.OnStatus(FinalStatusText(summary));
     observer.OnFinished(summary);
     return summary;

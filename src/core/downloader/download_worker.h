@@ -16,6 +16,13 @@ struct DownloadRow {
     bool checked = false;  // column 0 reads "是"
     std::string title;     // column 2, GBK
     std::string url;       // column 3
+    // What a download of this list made of the row, for the finished book
+    // (the download itself does not read them): the files its chapter was
+    // saved to or found at (UTF-8, "" for none), or that it failed. A
+    // chapter whose title is markup only is named by the time of saving,
+    // a name nothing can make again later.
+    std::string htmlFile{}, txtFile{};
+    bool failed = false;
 };
 
 struct DownloadJob {
@@ -62,6 +69,11 @@ public:
     virtual void OnRowDone(size_t row, const std::string& state, const std::string& saved) {
         (void)row, (void)state, (void)saved;
     }
+    // Comes just before OnRowDone of a row whose chapter is on disk, saved
+    // now or found there: the files (UTF-8, "" for a kind not saved).
+    virtual void OnRowFiles(size_t row, const std::string& htmlFile, const std::string& txtFile) {
+        (void)row, (void)htmlFile, (void)txtFile;
+    }
     // Row `row` waits before another try: `state` is "重试 k/N ..." (GBK).
     virtual void OnRowState(size_t row, const std::string& state) { (void)row, (void)state; }
     virtual void OnFinished(const DownloadSummary& summary) { (void)summary; }
@@ -87,15 +99,15 @@ std::string FinalStatusText(const DownloadSummary& summary);
 //  - Files: S/<Md5Hex(address)>/html/<name>.html (the page as fetched) and
 //    .../txt/<name>.txt (its text, formatted on request), S being the save
 //    folder with a '/' appended, <name> MakeSafeFileName(title) in UTF-8.
-//  - A row that could not be fetched (no connection, HTTP status >= 400,
-//    broken transfer) gets no files and reads "下载失败".
+//  - A row that could not be fetched (no address, no connection, HTTP
+//    status >= 400, broken transfer) gets no files and reads "下载失败".
 //  - Files are written whole or not at all; a row cut short by the stop flag
 //    writes nothing and gets no state.
 //  - The preferences add a pause between requests, further tries of a
 //    request that failed for a passing reason (no connection, time-out, 429,
-//    5xx) after a back-off or the server's Retry-After, and the skipping of
-//    chapters whose files exist ("已存在"). The stop flag ends any wait
-//    within a tenth of a second.
+//    5xx) after a back-off or the server's Retry-After (a row without an
+//    address fails at once), and the skipping of chapters whose files exist
+//    ("已存在"). The stop flag ends any wait within a tenth of a second.
 DownloadSummary RunDownload(const DownloadJob& job, DownloadObserver& observer,
                             const std::atomic<bool>* stop = nullptr);
 

@@ -109,6 +109,46 @@ std::string_view UpToNul(const std::string& text) {
     return std::string_view(text).substr(0, nul);
 }
 
+// The length of the space GBK has no character for at the start of `at`
+// (0 when there is none) and what stands in for it: a plain space for the
+// visible ones, nothing for those of no width.
+size_t SpaceGbkLacks(std::string_view at, std::string_view& standIn) {
+    auto byte = [&at](size_t i) { return static_cast<unsigned char>(at[i]); };
+    standIn = " ";
+    if (at.starts_with("\xC2\xA0")) return 2;  // no-break space, what &nbsp; stands for
+    if (at.size() < 3 || byte(0) < 0xE2) return 0;
+    // U+2000 to U+200A (en, em, thin and the other typographic spaces),
+    // U+202F narrow no-break space, U+205F medium mathematical space.
+    if (byte(0) == 0xE2 && byte(1) == 0x80 && ((byte(2) >= 0x80 && byte(2) <= 0x8A) || byte(2) == 0xAF))
+        return 3;
+    if (at.starts_with("\xE2\x81\x9F")) return 3;
+    standIn = "";
+    // Zero-width space, word joiner, byte-order mark.
+    if (at.starts_with("\xE2\x80\x8B") || at.starts_with("\xE2\x81\xA0") || at.starts_with("\xEF\xBB\xBF"))
+        return 3;
+    return 0;
+}
+
+// UTF-8 page text to GBK. Spaces GBK lacks would come out as the
+// replacement "?", which on pages that keep words and numbers apart with
+// no-break spaces turns "第 1 章" into "第?1?章": they become plain spaces
+// first, and the invisible ones go.
+std::string Utf8PageToGbk(std::string_view utf8) {
+    std::string spaced;
+    size_t copied = 0;
+    std::string_view standIn;
+    for (size_t i = 0; i < utf8.size(); ++i) {
+        const size_t length = static_cast<unsigned char>(utf8[i]) >= 0xC2 ? SpaceGbkLacks(utf8.substr(i), standIn) : 0;
+        if (length == 0) continue;
+        spaced.append(utf8.substr(copied, i - copied)).append(standIn);
+        copied = i + length;
+        i = copied - 1;
+    }
+    if (copied == 0) return ConvertCharset(utf8, "UTF-8", "CP936", kGbkReplacement);
+    spaced.append(utf8.substr(copied));
+    return ConvertCharset(spaced, "UTF-8", "CP936", kGbkReplacement);
+}
+
 }  // namespace
 
 std::string MapTraditionalToSimplified(std::string_view gbk) {
@@ -144,22 +184,24 @@ void ApplyHeaderCharset(std::string& page, std::string_view contentType) {
         return;
     }
     if (name == "utf-8" || name == "utf8") {
-        page = ConvertCharset(UpToNul(page), "UTF-8", "CP936", kGbkReplacement);
+        page = Utf8PageToGbk(UpToNul(page));
     } else if (name == "big5" || name == "big5-hkscs") {
         std::string gbk = ConvertCharset(UpToNul(page), "CP950", "CP936", kGbkReplacement);
         page = MapTraditionalToSimplified(gbk);
     } else {
-        iconv_t cd = iconv_open("CP936", name.c_str());
+        iconv_t cd = iconv_open("UTF-8", name.c_str());
         if (cd == reinterpret_cast<iconv_t>(-1)) return;
         iconv_close(cd);
-        page = ConvertCharset(UpToNul(page), name.c_str(), "CP936", kGbkReplacement);
+        // Through UTF-8, so the no-break space of the Latin charsets (A0)
+        // becomes a space as well.
+        page = Utf8PageToGbk(ConvertCharset(UpToNul(page), name.c_str(), "UTF-8", kGbkReplacement));
     }
 }
 
 void ConvertPageCharset(std::string& text) {
     size_t charsetAt = FindFoldedIn(text, "charset", 0, text.size());
     if (DeclaresCharset(text, charsetAt, "utf-8")) {
-        text = ConvertCharset(UpToNul(text), "UTF-8", "CP936", kGbkReplacement);
+        text = Utf8PageToGbk(UpToNul(text));
     } else if (DeclaresCharset(text, charsetAt, "big5")) {
         // Through GBK first, as the old conversion went: a Big5 character
         // without a GBK form is lost before the mapping could rescue it.

@@ -122,14 +122,14 @@ int PageFetcher::OnTransferInfo(void* user, long long, long long, long long, lon
 }
 
 int PageFetcher::Fetch(std::string_view name, std::string_view url, std::string& text,
-                       FetchObserver* progress, std::function<void()> whileWaiting) {
+                       FetchObserver* progress, const std::function<void()>& whileWaiting) {
     int code = FetchOnce(name, url, text, progress, whileWaiting);
     if (whileWaiting) whileWaiting();
     return code;
 }
 
 int PageFetcher::FetchOnce(std::string_view name, std::string_view url, std::string& text,
-                           FetchObserver* progress, std::function<void()>& whileWaiting) {
+                           FetchObserver* progress, const std::function<void()>& whileWaiting) {
     text.clear();
     Close();
     lastStatus_ = 0;
@@ -204,15 +204,8 @@ int PageFetcher::FetchOnce(std::string_view name, std::string_view url, std::str
                 t.abandoned = true;
                 break;
             }
-            if (whileWaiting) {
-                // The request is on its way (or its connection is being made);
-                // the answer can wait in the socket while the other work runs.
-                // Then look at the network again before sleeping on it.
-                std::function<void()> work = std::move(whileWaiting);
-                whileWaiting = nullptr;
-                work();
-                continue;
-            }
+            // The answer can wait in the socket while the other work runs.
+            if (whileWaiting) whileWaiting();
             curl_multi_poll(multi, nullptr, 0, kPollMilliseconds, nullptr);
         }
         curl_multi_remove_handle(multi, easy);

@@ -79,12 +79,12 @@ public:
     // Fetches `url` into `text`. `name` labels the progress text (a chapter
     // title, or "下载目录页" for the contents page); `progress` may be null.
     //
-    // `whileWaiting`, when given, runs once on this thread while the request
-    // waits for its answer (the first time the fetcher would sleep on the
-    // network), or before Fetch returns when there was no such wait. The
-    // downloader saves one chapter that way while fetching the next.
+    // `whileWaiting`, when given, runs on this thread each time the fetcher
+    // is about to sleep on the network (so at least ten times a second while
+    // the server keeps it waiting), and once more before Fetch returns. The
+    // downloader reports the chapters saved meanwhile that way.
     int Fetch(std::string_view name, std::string_view url, std::string& text,
-              FetchObserver* progress, std::function<void()> whileWaiting = {});
+              FetchObserver* progress, const std::function<void()>& whileWaiting = {});
 
     // Releases the request of the last fetch. The session (and with it the
     // open connections to the server) lives until the fetcher is destroyed,
@@ -103,9 +103,9 @@ private:
     struct Transfer;
 
     bool StopRequested() const { return stop_ != nullptr && stop_->load(); }
-    // Fetch without the guarantee that `whileWaiting` has run.
+    // Fetch without the last run of `whileWaiting`.
     int FetchOnce(std::string_view name, std::string_view url, std::string& text,
-                  FetchObserver* progress, std::function<void()>& whileWaiting);
+                  FetchObserver* progress, const std::function<void()>& whileWaiting);
     // Hands one read of the body on; false when the fetch is to be abandoned.
     bool DeliverRead(Transfer& t, std::string_view bytes);
     static size_t OnBody(char* data, size_t size, size_t count, void* user);

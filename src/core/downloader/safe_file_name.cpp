@@ -24,9 +24,8 @@ void RemoveAsciiChar(std::string& s, char c) {
     s.swap(out);
 }
 
-}  // namespace
-
-std::string MakeSafeFileName(std::string_view title, std::time_t now) {
+// The name before the date and time that a short one gets.
+std::string NameOfTitle(std::string_view title) {
     std::string name(title);
     for (;;) {
         size_t lt = name.find('<');
@@ -36,7 +35,15 @@ std::string MakeSafeFileName(std::string_view title, std::time_t now) {
     }
     name = std::string(TrimAscii(name));
     for (char c : {'\\', '/', ':', '*', '?', '<', '>', '|', '"'}) RemoveAsciiChar(name, c);
-    name = std::string(TrimAscii(name));
+    return std::string(TrimAscii(name));
+}
+
+}  // namespace
+
+bool HasNameOfItsOwn(std::string_view title) { return NameOfTitle(title).size() >= 2; }
+
+std::string MakeSafeFileName(std::string_view title, std::time_t now) {
+    std::string name = NameOfTitle(title);
     if (name.size() < 2) {
         std::tm local{};
         localtime_r(&now, &local);

@@ -13,4 +13,9 @@ namespace quillon {
 // appended so that it is never empty.
 std::string MakeSafeFileName(std::string_view title, std::time_t now = std::time(nullptr));
 
+// Whether MakeSafeFileName names a chapter of this title by the title alone,
+// so the name can be made again later; a title of markup only is named by
+// the time of saving instead.
+bool HasNameOfItsOwn(std::string_view title);
+
 }  // namespace quillon

@@ -110,10 +110,18 @@ struct FetchwellWindow::DownloadRun final : DownloadObserver {
     void OnSaveFolder(const std::string& folder) override {
         PostTo(window, [folder](FetchwellWindow* w) { w->ShowSaveFolder(FromUtf8(folder)); });
     }
+    // Held for the OnRowDone that follows at once, on the worker's thread.
+    void OnRowFiles(size_t, const std::string& htmlFile, const std::string& txtFile) override {
+        html = htmlFile;
+        txt = txtFile;
+    }
     void OnRowDone(size_t row, const std::string& state, const std::string& saved) override {
-        PostTo(window, [g = generation, row, state, saved](FetchwellWindow* w) {
-            w->MarkRow(g, row, FromGbk(state), FromUtf8(saved));
+        PostTo(window, [g = generation, row, state, saved, html = std::move(html),
+                        txt = std::move(txt)](FetchwellWindow* w) {
+            w->MarkRow(g, row, FromGbk(state), FromUtf8(saved), html, txt);
         });
+        html.clear();
+        txt.clear();
     }
     void OnRowState(size_t row, const std::string& state) override {
         PostTo(window, [g = generation, row, state](FetchwellWindow* w) {
@@ -126,6 +134,7 @@ struct FetchwellWindow::DownloadRun final : DownloadObserver {
 
     FetchwellWindow* window;
     std::uint64_t generation;
+    std::string html, txt;  // the files of the row being reported
     DownloadWorker worker;
 };
 
@@ -359,7 +368,8 @@ void FetchwellWindow::ShowCount(const QString& text) { countEdit_->setText(text)
 void FetchwellWindow::ShowSaveFolder(const QString& folder) { saveFolderEdit_->setText(folder); }
 
 void FetchwellWindow::MarkRow(std::uint64_t listGeneration, size_t row, const QString& state,
-                              const QString& saved) {
+                              const QString& saved, const std::string& htmlFile,
+                              const std::string& txtFile) {
     progress_->setValue(++rowsFinished_);
     // A new analysis since the start has replaced the rows: the row number
     // now names another chapter.
@@ -367,6 +377,7 @@ void FetchwellWindow::MarkRow(std::uint64_t listGeneration, size_t row, const QS
     const int r = static_cast<int>(row);
     list_->SetCellText(r, LinkListView::SavedColumn, saved);
     list_->SetCellText(r, LinkListView::StateColumn, state);
+    list_->SetOutcome(r, htmlFile, txtFile, htmlFile.empty() && txtFile.empty());
 }
 
 void FetchwellWindow::ShowRowState(std::uint64_t listGeneration, size_t row, const QString& state) {
@@ -384,8 +395,10 @@ DownloadJob FetchwellWindow::CurrentJob() const {
     job.settings = settings_;
     job.rows.reserve(static_cast<size_t>(list_->rowCount()));
     for (int r = 0; r < list_->rowCount(); ++r) {
-        job.rows.push_back({list_->IsChecked(r), list_->CellBytes(r, LinkListView::TitleColumn),
-                            list_->CellBytes(r, LinkListView::AddressColumn)});
+        DownloadRow row{list_->IsChecked(r), list_->CellBytes(r, LinkListView::TitleColumn),
+                        list_->CellBytes(r, LinkListView::AddressColumn)};
+        list_->Outcome(r, row);
+        job.rows.push_back(std::move(row));
     }
     return job;
 }
@@ -443,16 +456,21 @@ void FetchwellWindow::FinishBook(bool epub) {
     const std::string name = BookFileName(bookTitle);
 
     std::vector<std::string> missing;
-    const std::vector<BookChapter> chapters = CollectSavedChapters(job, missing);
     const std::string shelf = shelfBox_->isChecked() ? ReaderShelfFolder() : std::string();
     const std::string folder = shelf.empty() ? BookFolderOf(job) : shelf;
     EnsureFolders(folder);
     const std::string path = folder + name + (epub ? ".epub" : ".txt");
     std::string error;
-    const bool written = epub ? WriteEpub(path, bookTitle, chapters, error)
-                              : WriteFileAtomically(path, MergeChapters(chapters, settings_.FormatsTxt()));
-    std::string message = written ? Format(Gbk("已保存 %d 章：").c_str(), static_cast<int>(chapters.size())) +
-                                        Utf8ToGbk(path)
+    int merged = 0;
+    bool written = false;
+    if (epub) {
+        const std::vector<BookChapter> chapters = CollectSavedChapters(job, missing);
+        merged = static_cast<int>(chapters.size());
+        written = WriteEpub(path, bookTitle, chapters, error);
+    } else {
+        written = WriteMergedBook(path, job, merged, missing);
+    }
+    std::string message = written ? Format(Gbk("已保存 %d 章：").c_str(), merged) + Utf8ToGbk(path)
                                   : Gbk("无法保存：") + Utf8ToGbk(path);
     if (!missing.empty()) message += "\n" + MissingChaptersText(missing);
     QtMessenger(this).Inform(message, written && missing.empty() ? MessageKind::Information : MessageKind::Warning);

@@ -79,7 +79,8 @@ private:
     void AddRows(std::uint64_t runId, const LinkList& links);
     void EndAnalysis(std::uint64_t runId);
     void ShowSaveFolder(const QString& folder);
-    void MarkRow(std::uint64_t listGeneration, size_t row, const QString& state, const QString& saved);
+    void MarkRow(std::uint64_t listGeneration, size_t row, const QString& state,
+                 const QString& saved, const std::string& htmlFile, const std::string& txtFile);
     void EndDownload(const DownloadSummary& summary);
     void ShowRowState(std::uint64_t listGeneration, size_t row, const QString& state);
     void SetPageTitle(std::uint64_t runId, const std::string& title);

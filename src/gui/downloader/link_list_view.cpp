@@ -12,6 +12,10 @@ namespace {
 constexpr QRgb kSelectedBackground = 0x6699FF;
 constexpr QRgb kRuleColour = 0x808080;
 constexpr int kBytesRole = Qt::UserRole + 1;
+// The outcome of a download, on the item of the saved-files column.
+constexpr int kHtmlFileRole = Qt::UserRole + 2;
+constexpr int kTxtFileRole = Qt::UserRole + 3;
+constexpr int kFailedRole = Qt::UserRole + 4;
 
 QFont ListFont(bool underline) {
     QFont f(QStringLiteral("宋体"));
@@ -84,6 +88,24 @@ void LinkListView::SetCellText(int row, int column, const QString& text) {
     auto* it = new QTableWidgetItem(text);
     it->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
     setItem(row, column, it);
+}
+
+void LinkListView::SetOutcome(int row, const std::string& htmlFile, const std::string& txtFile,
+                              bool failed) {
+    if (row < 0 || row >= rowCount()) return;
+    if (item(row, SavedColumn) == nullptr) SetCellText(row, SavedColumn, QString());
+    QTableWidgetItem* it = item(row, SavedColumn);
+    it->setData(kHtmlFileRole, QByteArray::fromStdString(htmlFile));
+    it->setData(kTxtFileRole, QByteArray::fromStdString(txtFile));
+    it->setData(kFailedRole, failed);
+}
+
+void LinkListView::Outcome(int row, DownloadRow& out) const {
+    const QTableWidgetItem* it = item(row, SavedColumn);
+    if (it == nullptr) return;
+    out.htmlFile = it->data(kHtmlFileRole).toByteArray().toStdString();
+    out.txtFile = it->data(kTxtFileRole).toByteArray().toStdString();
+    out.failed = it->data(kFailedRole).toBool();
 }
 
 bool LinkListView::IsChecked(int row) const { return CellText(row, CheckColumn) == CheckedMark(); }

@@ -5,6 +5,8 @@
 #include <QStyledItemDelegate>
 #include <QTableWidget>
 
+#include "core/downloader/download_worker.h"
+
 namespace quillon {
 
 // The chapter list of the downloader: five text columns per row, drawn by
@@ -31,6 +33,12 @@ public:
 
     QString CellText(int row, int column) const;
     void SetCellText(int row, int column, const QString& text);
+
+    // What a download made of the row, kept beside its cells for the
+    // finished book: the files its chapter is in (UTF-8 paths), or that it
+    // failed. Outcome copies them into the fields of a DownloadRow.
+    void SetOutcome(int row, const std::string& htmlFile, const std::string& txtFile, bool failed);
+    void Outcome(int row, DownloadRow& out) const;
 
     bool IsChecked(int row) const;
     int CheckedCount() const;

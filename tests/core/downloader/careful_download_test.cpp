@@ -61,6 +61,17 @@ protected:
                             "<a href=\"5.html\">第5章 坏包</a></body></html>",
                             "text/html; charset=UTF-8");
         });
+        // Rows as real contents pages have them: an image link, an anchor
+        // that names no address, a chapter, a chapter that is gone.
+        svr.Get("/book/odd.html", [this](const httplib::Request& req, httplib::Response& res) {
+            Count(req);
+            res.set_content(
+                "<body><a href=\"1.html\"><img src=\"next.png\"></a><a id=\"top\"></a>"
+                "<a href=\"2.html\">" +
+                    Gbk("第2章 路上") + "</a><a href=\"4.html\">" + Gbk("第4章 失踪") +
+                    "</a></body>",
+                "text/html");
+        });
         svr.Get("/book/1.html", [this](const httplib::Request& req, httplib::Response& res) {
             Count(req);
             res.set_content("<body><p>第一段，出发。</p></body>", "text/html;charset=\"utf-8\"");
@@ -298,6 +309,28 @@ TEST_F(CarefulDownloadTest, SecondRunWithMissingFetchesOnlyWhatIsMissingThenMerg
     const std::string folder = out_.path() + "books/" + Md5Hex(address_) + "/";
     EXPECT_TRUE(FileExists(folder + "远方的书  全文.txt")) << r.err;
     EXPECT_TRUE(FileExists(folder + "远方的书  全文.epub")) << r.err;
+}
+
+TEST_F(CarefulDownloadTest, TheBookHoldsWhatEachRowSavedAndNamesTheRest) {
+    const std::string contents = server_.Url("/book/odd.html");
+    // A chapter file left by an earlier run: the row failing now must not
+    // bring it into the book.
+    const std::string txt = out_.path() + "books/" + Md5Hex(contents) + "/txt/";
+    ASSERT_EQ(EnsureFolders(txt), 0);
+    ASSERT_TRUE(WriteWholeFile(txt + "第4章 失踪.txt", "stale"));
+    const std::string book = out_.path() + "odd.txt";
+    const auto start = Clock::now();
+    CommandResult r = Fetchwell({"--download", contents, "--out=" + out_.path() + "books",
+                                 "--delay=0", "--retries=2", "--txt", "--merge=" + book});
+    // The row without an address fails at once, without back-off.
+    EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(2500));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err.find("重试"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("2 chapters merged"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("缺少 2 章：第2行、第4章 失踪"), std::string::npos) << r.err;
+    std::string merged;
+    ASSERT_TRUE(ReadWholeFile(book, merged));
+    EXPECT_EQ(merged, Gbk("第1章\r\n第一段，出发。\r\n第2章 路上\r\n第二段，路上。\r\n"));
 }
 
 TEST_F(CarefulDownloadTest, OptionsParseTheGnuWay) {

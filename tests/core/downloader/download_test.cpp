@@ -233,6 +233,11 @@ TEST_F(DownloadTest, StopEndsTheRunWithinASecondAndLeavesNoPartialChapter) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    {
+        // The chapter before is reported saved while the slow one hangs.
+        std::lock_guard lock(observer.mutex);
+        EXPECT_EQ(observer.states[0], Gbk("下载完成"));
+    }
     Clock::time_point stopAt = Clock::now();
     worker.Stop();
     worker.Wait();

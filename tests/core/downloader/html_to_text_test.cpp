@@ -373,6 +373,19 @@ TEST(PageCharsetTest, UnmappableAndBrokenInputBecomesOneReplacementEach) {
     EXPECT_EQ(withNul, "charset=utf-8 ab");
 }
 
+TEST(PageCharsetTest, SpacesGbkLacksBecomeSpacesNotReplacements) {
+    // A byte-order mark, then no-break, thin, narrow no-break and zero-width
+    // spaces around the words; the full-width space is GBK's own.
+    std::string page = "\xEF\xBB\xBF<meta charset=utf-8>第\xC2\xA0" "1\xE2\x80\x89" "章\xE2\x80\xAF" "标题"
+                       "\xE2\x80\x8B" "。\xE3\x80\x80";
+    ConvertPageCharset(page);
+    EXPECT_EQ(page, "<meta charset=utf-8>" + Gbk("第 1 章 标题。　"));
+    // A Latin charset named by the header: its no-break space (A0) too.
+    std::string latin = "caf\xE9\xA0" "bar";
+    ApplyHeaderCharset(latin, "text/html; charset=windows-1252");
+    EXPECT_EQ(latin, Gbk("café bar"));
+}
+
 TEST(PageCharsetTest, TraditionalMappingIsCharacterByCharacter) {
     // The character table maps each character alone (phrase tables would
     // keep 乾 in 乾隆) and keeps ASCII.

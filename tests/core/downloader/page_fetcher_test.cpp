@@ -190,9 +190,10 @@ TEST_F(PageFetcherTest, StalledTransferIsGivenUpByTheLowSpeedLimit) {
     EXPECT_EQ(text, std::string(100, 'x'));
 }
 
-// The downloader saves one chapter while the next is being fetched: the work
-// given to Fetch must run while the request waits, not after the answer.
-TEST_F(PageFetcherTest, WorkWhileWaitingRunsOnceBeforeTheAnswer) {
+// The downloader reports the chapters saved while the next is being
+// fetched: the work given to Fetch must run while the request waits, not
+// only after the answer, and once more before Fetch returns.
+TEST_F(PageFetcherTest, WorkWhileWaitingRunsBeforeTheAnswerAndAtTheEnd) {
     // This server answers only once the work has run, or after five seconds.
     HttpTestServer held;
     std::mutex mutex;
@@ -217,7 +218,7 @@ TEST_F(PageFetcherTest, WorkWhileWaitingRunsOnceBeforeTheAnswer) {
     const Clock::time_point start = Clock::now();
     EXPECT_EQ(fetcher->Fetch("h", held.Url("/held"), text, nullptr, work), kFetchDone);
     EXPECT_EQ(text, "page");
-    EXPECT_EQ(runs, 1);
+    EXPECT_GE(runs, 2);
     EXPECT_TRUE(answeredAfterWork);
     EXPECT_LT(Clock::now() - start, std::chrono::seconds(4));
 

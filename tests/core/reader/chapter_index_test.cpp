@@ -31,7 +31,7 @@ std::vector<std::string> Titles(const std::vector<Chapter>& chapters) {
 TEST(ChapterRules, ShippedRulesCompile) {
     const ChapterRules& rules = ShippedRules();
     EXPECT_TRUE(rules.invalid().empty()) << rules.invalid().front();
-    EXPECT_EQ(rules.size(), 5u);
+    EXPECT_EQ(rules.size(), 6u);
 }
 
 // Real heading styles of web novels, each on its own line amid prose, and
@@ -60,6 +60,9 @@ TEST(FindChapters, RecognisesTheCommonHeadingStyles) {
         {"1、出山", true},
         {"12. 夜雨", true},
         {"一、缘起", true},
+        {"1.1. 本 FAQ 文档是什么？", true},
+        {"12.3.4. 安装软件包", true},
+        {"2.5 倍", false},
         {"第一章的内容我们已经讲过了，现在来讲第二章，这一次的故事要长得多，足足超过了四十个字才结"
          "束。",
          false},

@@ -192,7 +192,9 @@ private Q_SLOTS:
         QVERIFY(!Child<QPushButton>(*w, "stopButton")->isEnabled());
 
         // The saved chapters become one book named after the contents page;
-        // the chapter that failed is named in the message.
+        // the chapter that failed is named in the message, and a file of
+        // its name left by an earlier run stays out.
+        QVERIFY(WriteWholeFile(book + "txt/第3章 失踪.txt", "stale"));
         QString offered;
         SetModalRunner([&offered](QDialog& d) {
             offered = d.findChild<QLineEdit*>(QStringLiteral("bookNameEdit"))->text();
@@ -204,6 +206,7 @@ private Q_SLOTS:
         QVERIFY(ReadWholeFile(book + "目录.txt", bytes));
         QVERIFY(bytes.find(Gbk("第1章 开始\r\n")) < bytes.find(Gbk("第2章：相遇\r\n")));
         QVERIFY(bytes.find(Gbk("第3章")) == std::string::npos);
+        QVERIFY(bytes.find("stale") == std::string::npos);
         QVERIFY(QtMessenger::Shown().last().contains(QStringLiteral("缺少 1 章：第3章 失踪")));
     }
 
