@@ -215,9 +215,9 @@ SaveResult SaveChapter(SaveTask& task, HtmlPageParser& parser) {
 // Converts and writes fetched chapters on a thread of its own, while the
 // download fetches the next ones: turning a page into text and creating its
 // two files take about as long as fetching it from a near server, and on
-// one thread the two would add up. When that thread falls behind, the
+// one thread the two would add up. When that thread falls far behind, the
 // download's thread saves the chapter itself rather than wait, so both
-// work and no more than a few pages are ever held. The download's thread
+// work and no more than 16 pages (8 MiB) wait at a time. The download's thread
 // makes every report, from the results taken here in the order the
 // chapters came, so observers still hear one thread, row after row; a row
 // reads "下载完成" only once its files are written.
@@ -238,7 +238,9 @@ public:
     void Push(SaveTask task) {
         std::unique_lock lock(mutex_);
         const size_t number = pushed_++;
-        if (queued_.size() < kMostQueued) {
+        if (queued_.empty() ||
+            (queued_.size() < kMostQueued && queuedBytes_ + task.page.size() <= kMostQueuedBytes)) {
+            queuedBytes_ += task.page.size();
             queued_.emplace_back(number, std::move(task));
             lock.unlock();
             changed_.notify_all();
@@ -266,7 +268,12 @@ public:
     }
 
 private:
-    static constexpr size_t kMostQueued = 2;
+    // Room for the saving thread to fall behind by a few chapters without
+    // the download's thread having to save: with less the two took turns
+    // more than they worked side by side. The bytes bound keeps a run of
+    // huge pages from piling up in memory.
+    static constexpr size_t kMostQueued = 16;
+    static constexpr size_t kMostQueuedBytes = 8u << 20;
 
     void Run() {
         HtmlPageParser parser;
@@ -276,6 +283,7 @@ private:
             if (queued_.empty()) return;
             auto [number, task] = std::move(queued_.front());
             queued_.pop_front();
+            queuedBytes_ -= task.page.size();
             busy_ = true;
             lock.unlock();
             SaveResult result = SaveChapter(task, parser);
@@ -291,6 +299,7 @@ private:
     std::deque<std::pair<size_t, SaveTask>> queued_;  // numbered as pushed
     std::map<size_t, SaveResult> saved_;
     size_t pushed_ = 0, taken_ = 0;
+    size_t queuedBytes_ = 0;
     bool busy_ = false, closing_ = false;
     HtmlPageParser parser_;  // the pushing thread's
     std::thread thread_;
