@@ -30,6 +30,8 @@ struct Transfer {
     const std::string* path = nullptr;
     FILE* file = nullptr;
     bool fileFailed = false;
+    bool fileTooLarge = false;
+    unsigned long long maxFile = 0;
 
     // Status of the last complete header block, 0 before any.
     long lastStatus = 0;
@@ -90,6 +92,10 @@ size_t OnBody(char* data, size_t one, size_t size, void* user) {
             return 0;  // abandons the transfer
         }
         return size;
+    }
+    if (t.bodyBytes > t.maxFile) {
+        t.fileTooLarge = true;
+        return 0;
     }
     if (!t.OpenFile()) return 0;
     if (size > 0 && std::fwrite(data, 1, size, t.file) != size) {
@@ -218,12 +224,17 @@ int HttpGetClient::GetFile(const std::string& url, const std::string& path) {
     if (int rc = Open(url); rc != 0) return rc;
     Transfer t;
     t.path = &path;
+    t.maxFile = maxFileBytes_;
+    curl_easy_setopt(handle_, CURLOPT_TIMEOUT, fileDeadlineSeconds_);
+    curl_easy_setopt(handle_, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(maxFileBytes_));
     curl_easy_setopt(handle_, CURLOPT_WRITEDATA, &t);
     curl_easy_setopt(handle_, CURLOPT_HEADERDATA, &t);
     CURLcode rc = curl_easy_perform(handle_);
     int result = 0;
     if (t.fileFailed) {
         result = 1;
+    } else if (t.fileTooLarge || rc == CURLE_FILESIZE_EXCEEDED) {
+        result = 203;
     } else if (!t.Opened(rc)) {
         result = 202;
     } else if (!t.OpenFile()) {

@@ -19,7 +19,7 @@ namespace quillon {
 // created or written (GetFile); 201 the HTTP library could not be set up;
 // 202 the address could not be opened (bad address, unknown host, no
 // connection, no answer); 203 the text could not grow (out of memory, or
-// past the page size cap); 204 the answer was compressed in a way that
+// past the page size cap) or the file passed its size cap; 204 the answer was compressed in a way that
 // cannot be decoded (GetText). An answer cut off by the deadline counts as
 // broken off.
 //
@@ -47,8 +47,10 @@ public:
 
     // The body written to `path`, created or truncated. The file is created
     // only once the address has answered, so a 202 leaves no file behind.
-    // A transfer that breaks off leaves a short file and returns 0: callers
-    // that care check the length they expect. Codes 0, 1, 201, 202.
+    // A transfer that breaks off, or outlasts the file deadline, leaves a
+    // short file and returns 0: callers that care check the length or digest
+    // they expect. A body past the file size cap stops there with 203, so an
+    // endless answer cannot fill the disk. Codes 0, 1, 201, 202, 203.
     int GetFile(const std::string& url, const std::string& path);
 
     // Tests shorten these; the defaults keep a hung server from holding a
@@ -60,6 +62,10 @@ public:
     // and holds at most this many bytes of text.
     void SetTextDeadline(long seconds) { textDeadlineSeconds_ = seconds; }
     void SetMaxTextBytes(size_t bytes) { maxTextBytes_ = bytes; }
+    // The same two bounds for GetFile, wider since update archives are
+    // bigger and slower than pages.
+    void SetFileDeadline(long seconds) { fileDeadlineSeconds_ = seconds; }
+    void SetMaxFileBytes(unsigned long long bytes) { maxFileBytes_ = bytes; }
     // While `flag` is set, a transfer in progress is abandoned (as if the
     // connection broke), so a worker that is told to stop does not wait for
     // a long download to end. Null: never abandoned.
@@ -74,6 +80,8 @@ private:
     long stallTimeoutSeconds_ = 60;
     long textDeadlineSeconds_ = 120;
     size_t maxTextBytes_ = 64u * 1024 * 1024;
+    long fileDeadlineSeconds_ = 30 * 60;
+    unsigned long long maxFileBytes_ = 512ull * 1024 * 1024;
     const std::atomic<bool>* cancelFlag_ = nullptr;
 };
 

@@ -271,6 +271,29 @@ TEST_F(HostileServerTest, UpdateClientEndsInTimeWithinMemory) {
     }
 }
 
+// Update archives go to a file: an endless answer must not fill the disk, a
+// trickle must not hold the update worker for ever.
+TEST_F(HostileServerTest, UpdateFileDownloadsStopAtTheCapAndTheDeadline) {
+    test::TempFolder out;
+    for (std::string path : {"/endless", "/huge", "/trickle"}) {
+        const std::string file = out.path() + "download.tmp";
+        Report r = RunChild([&] {
+            HttpGetClient http;
+            http.SetMaxFileBytes(kCap);
+            http.SetFileDeadline(kDeadline);
+            http.SetStallTimeout(1);
+            int code = http.GetFile(Url(path), file);
+            return Report{{"code", std::to_string(code)}};
+        });
+        ExpectBounded(r, path);
+        EXPECT_EQ(r["code"], path == "/trickle" ? "0" : "203") << path;
+        EXPECT_LE(std::filesystem::exists(file) ? std::filesystem::file_size(file) : 0,
+                  static_cast<uintmax_t>(kCap))
+            << path;
+        std::filesystem::remove(file);
+    }
+}
+
 // The rows of a download tell the truth, and nothing that failed leaves a
 // file under a chapter's name.
 TEST_F(HostileServerTest, FailedChaptersLeaveNoFileAndSayWhy) {
