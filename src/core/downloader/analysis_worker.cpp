@@ -17,30 +17,15 @@ private:
     AnalysisObserver& observer_;
 };
 
-// Index of `needle` (lower-case ASCII) in `hay` with letters folded, from `from`.
-size_t FindFolded(std::string_view hay, std::string_view needle, size_t from) {
-    for (size_t i = from; i + needle.size() <= hay.size(); ++i) {
-        size_t k = 0;
-        while (k < needle.size()) {
-            char c = hay[i + k];
-            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-            if (c != needle[k]) break;
-            ++k;
-        }
-        if (k == needle.size()) return i;
-    }
-    return std::string_view::npos;
-}
-
 }  // namespace
 
 std::string PageTitle(std::string_view page) {
-    size_t open = FindFolded(page, "<title", 0);
+    size_t open = FindAsciiFolded(page, "<title", 0);
     if (open == std::string_view::npos) return {};
     size_t start = page.find('>', open);
     if (start == std::string_view::npos) return {};
     ++start;
-    size_t end = FindFolded(page, "</title", start);
+    size_t end = FindAsciiFolded(page, "</title", start);
     std::string_view inner = page.substr(start, end == std::string_view::npos ? 0 : end - start);
     std::string title;
     bool inTag = false, blank = false;

@@ -27,24 +27,6 @@ size_t FindLastByte(const char* s, size_t from, size_t to, char c) {
     return hit ? static_cast<size_t>(static_cast<const char*>(hit) - s) : std::string::npos;
 }
 
-// First occurrence of the lower-case ASCII `needle` in `hay` at or after
-// `from`, comparing the letters of `hay` folded to lower case byte by byte
-// (a trail byte that looks like a capital folds too, as a byte-wise lowered
-// copy would).
-size_t FindFolded(std::string_view hay, std::string_view needle, size_t from = 0) {
-    if (needle.empty() || hay.size() < needle.size()) return std::string_view::npos;
-    const char first = needle[0];
-    const char firstUpper = (first >= 'a' && first <= 'z') ? static_cast<char>(first - 32) : first;
-    for (size_t i = from; i + needle.size() <= hay.size(); ++i) {
-        char c = hay[i];
-        if (c != first && c != firstUpper) continue;
-        size_t k = 1;
-        while (k < needle.size() && AsciiLower(hay[i + k]) == needle[k]) ++k;
-        if (k == needle.size()) return i;
-    }
-    return std::string_view::npos;
-}
-
 // What a tag name means to the conversion. The open and close tag of
 // removed element e are kFirstElementTag + 2e and + 2e + 1.
 enum : unsigned char {
@@ -426,15 +408,15 @@ void HtmlPageParser::ExtractLinks(std::string& page, std::string_view pageUrl, L
     ConvertPageCharset(page);
 
     std::string site(pageUrl);
-    size_t baseAt = FindFolded(page, "<base");
+    size_t baseAt = FindAsciiFolded(page, "<base");
     if (baseAt != std::string::npos) {
         size_t gt = page.find('>', baseAt);
         if (gt != std::string::npos && gt > 0) {
             std::string_view tag = std::string_view(page).substr(baseAt, gt - baseAt + 1);
             // The earlier of "http://" and "https://" names the base host; the
             // host ends at the first '/' behind its first byte.
-            size_t http = FindFolded(tag, "http://");
-            size_t https = FindFolded(tag, "https://");
+            size_t http = FindAsciiFolded(tag, "http://");
+            size_t https = FindAsciiFolded(tag, "https://");
             size_t d = std::min(http, https);
             if (d != std::string_view::npos && d > 0) {
                 size_t schemeLength = (d == https) ? 8 : 7;

@@ -15,28 +15,11 @@ namespace quillon {
 
 namespace {
 
-// Index of the first `needle` (lower-case ASCII) in `hay` with the letters
-// of `hay` folded byte by byte, searching [from, limit).
-size_t FindFoldedIn(std::string_view hay, std::string_view needle, size_t from, size_t limit) {
-    limit = std::min(limit, hay.size());
-    for (size_t i = from; i + needle.size() <= limit; ++i) {
-        size_t k = 0;
-        while (k < needle.size()) {
-            char c = hay[i + k];
-            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-            if (c != needle[k]) break;
-            ++k;
-        }
-        if (k == needle.size()) return i;
-    }
-    return std::string_view::npos;
-}
-
 // True when the first "charset" is followed by `name` starting 1 to 19 bytes
 // after it. Only that window can satisfy the test, so only it is searched.
 bool DeclaresCharset(std::string_view text, size_t charsetAt, std::string_view name) {
     if (charsetAt == std::string_view::npos) return false;
-    size_t b = FindFoldedIn(text, name, charsetAt + 1, charsetAt + 19 + name.size());
+    size_t b = FindAsciiFolded(text, name, charsetAt + 1, charsetAt + 19 + name.size());
     return b != std::string_view::npos && b - charsetAt > 0 && b - charsetAt < 20;
 }
 
@@ -158,7 +141,7 @@ std::string MapTraditionalToSimplified(std::string_view gbk) {
 }
 
 std::string CharsetOfContentType(std::string_view contentType) {
-    size_t at = FindFoldedIn(contentType, "charset", 0, contentType.size());
+    size_t at = FindAsciiFolded(contentType, "charset", 0, contentType.size());
     if (at == std::string_view::npos) return {};
     std::string_view rest = contentType.substr(at + 7);
     while (!rest.empty() && (rest.front() == ' ' || rest.front() == '\t')) rest.remove_prefix(1);
@@ -177,7 +160,7 @@ std::string CharsetOfContentType(std::string_view contentType) {
 }
 
 void ApplyHeaderCharset(std::string& page, std::string_view contentType) {
-    if (FindFoldedIn(page, "charset", 0, page.size()) != std::string_view::npos) return;
+    if (FindAsciiFolded(page, "charset", 0, page.size()) != std::string_view::npos) return;
     const std::string name = CharsetOfContentType(contentType);
     if (name.empty() || name == "gbk" || name == "gb2312" || name == "gb18030" || name == "cp936" ||
         name == "x-gbk") {
@@ -199,7 +182,7 @@ void ApplyHeaderCharset(std::string& page, std::string_view contentType) {
 }
 
 void ConvertPageCharset(std::string& text) {
-    size_t charsetAt = FindFoldedIn(text, "charset", 0, text.size());
+    size_t charsetAt = FindAsciiFolded(text, "charset", 0, text.size());
     if (DeclaresCharset(text, charsetAt, "utf-8")) {
         text = Utf8PageToGbk(UpToNul(text));
     } else if (DeclaresCharset(text, charsetAt, "big5")) {

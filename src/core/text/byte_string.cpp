@@ -1,5 +1,6 @@
 #include "core/text/byte_string.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -55,6 +56,37 @@ bool StartsWithIgnoreCase(std::string_view s, std::string_view prefix) {
         if (AsciiLower(s[i]) != AsciiLower(prefix[i])) return false;
     }
     return true;
+}
+
+size_t FindAsciiFolded(std::string_view hay, std::string_view needle, size_t from, size_t limit) {
+    limit = std::min(limit, hay.size());
+    if (needle.empty() || from > limit || limit - from < needle.size()) return std::string_view::npos;
+    const size_t last = limit - needle.size();  // the last index a match can start at
+    // Candidates are found with memchr on both cases of the first letter, so
+    // a page without the word costs a fast scan rather than a loop per byte.
+    const char lower = needle[0];
+    const char upper = lower >= 'a' && lower <= 'z' ? static_cast<char>(lower - 'a' + 'A') : lower;
+    auto next = [&](char c, size_t at) {
+        if (at > last) return std::string_view::npos;
+        const void* p = std::memchr(hay.data() + at, c, last - at + 1);
+        return p ? static_cast<size_t>(static_cast<const char*>(p) - hay.data()) : std::string_view::npos;
+    };
+    size_t atLower = next(lower, from);
+    size_t atUpper = upper == lower ? std::string_view::npos : next(upper, from);
+    while (atLower != std::string_view::npos || atUpper != std::string_view::npos) {
+        const size_t i = std::min(atLower, atUpper);
+        size_t k = 1;
+        while (k < needle.size()) {
+            char c = hay[i + k];
+            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+            if (c != needle[k]) break;
+            ++k;
+        }
+        if (k == needle.size()) return i;
+        if (i == atLower) atLower = next(lower, i + 1);
+        if (i == atUpper) atUpper = next(upper, i + 1);
+    }
+    return std::string_view::npos;
 }
 
 namespace {

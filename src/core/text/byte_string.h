@@ -44,6 +44,12 @@ bool EqualsIgnoreCase(std::string_view a, std::string_view b);
 // (tag-file keys) only.
 bool StartsWithIgnoreCase(std::string_view s, std::string_view prefix);
 
+// First `needle` (lower-case ASCII) in `hay` within [from, limit), with the
+// letters of `hay` folded byte by byte, as markup is searched: a trail byte
+// may start a match. npos when there is none.
+size_t FindAsciiFolded(std::string_view hay, std::string_view needle, size_t from = 0,
+                       size_t limit = std::string_view::npos);
+
 // First occurrence of `needle` in `haystack` at or after `from` that starts
 // on a character boundary (never on the second byte of a two-byte
 // character). With `ignoreCase`, ASCII letters match either case.

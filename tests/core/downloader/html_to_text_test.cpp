@@ -357,6 +357,10 @@ TEST(PageCharsetTest, OnlyTheFirstCharsetWithinNineteenBytesCounts) {
     before = second;
     ConvertPageCharset(second);
     EXPECT_EQ(second, before);
+    // Letters match in either case, also where a near miss overlaps the word.
+    std::string shouted = "CCHARSCharSet=UuTF-8\"UTF-8" + word;
+    ConvertPageCharset(shouted);
+    EXPECT_EQ(shouted, "CCHARSCharSet=UuTF-8\"UTF-8" + Gbk("字"));
 }
 
 TEST(PageCharsetTest, UnmappableAndBrokenInputBecomesOneReplacementEach) {

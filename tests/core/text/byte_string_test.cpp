@@ -83,6 +83,27 @@ TEST(ByteString, FindGbkNeverMatchesOnATrailByte) {
     }
 }
 
+// Markup search: byte-wise, either case, bounded by [from, limit).
+TEST(ByteString, FindAsciiFoldedMatchesEitherCaseWithinItsRange) {
+    struct Case {
+        std::string hay;
+        size_t from, limit, expected;
+    };
+    const size_t npos = std::string_view::npos;
+    const Case cases[] = {
+        {"<TITLE>", 0, npos, 0},         {"x<TiTlE", 0, npos, 1},
+        {"<titl<title", 0, npos, 5},     {"<title", 1, npos, npos},
+        {"ab<title", 0, 7, npos},        {"ab<title", 0, 8, 2},
+        {"<tit", 0, npos, npos},         {"\xB0<title", 0, npos, 1},
+        {"<title", 7, 3, npos},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(FindAsciiFolded(c.hay, "<title", c.from, c.limit), c.expected) << c.hay << " " << c.from;
+    }
+    // A needle starting with a letter is looked for in both cases.
+    EXPECT_EQ(FindAsciiFolded("xxCHARSET", "charset"), 2u);
+}
+
 TEST(ByteString, ReplaceAllReplacesEveryOccurrence) {
     EXPECT_EQ(ReplaceAll("aXbXc", "X", "--"), "a--b--c");
     EXPECT_EQ(ReplaceAll("aaa", "aa", "b"), "ba");
