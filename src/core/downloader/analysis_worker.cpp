@@ -20,7 +20,7 @@ private:
 }  // namespace
 
 std::string PageTitle(std::string_view page) {
-    size_t open = FindAsciiFolded(page, "<title", 0);
+    size_t open = FindAsciiFolded(page, "<title");
     if (open == std::string_view::npos) return {};
     size_t start = page.find('>', open);
     if (start == std::string_view::npos) return {};

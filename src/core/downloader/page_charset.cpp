@@ -141,7 +141,7 @@ std::string MapTraditionalToSimplified(std::string_view gbk) {
 }
 
 std::string CharsetOfContentType(std::string_view contentType) {
-    size_t at = FindAsciiFolded(contentType, "charset", 0, contentType.size());
+    size_t at = FindAsciiFolded(contentType, "charset");
     if (at == std::string_view::npos) return {};
     std::string_view rest = contentType.substr(at + 7);
     while (!rest.empty() && (rest.front() == ' ' || rest.front() == '\t')) rest.remove_prefix(1);
@@ -160,7 +160,7 @@ std::string CharsetOfContentType(std::string_view contentType) {
 }
 
 void ApplyHeaderCharset(std::string& page, std::string_view contentType) {
-    if (FindAsciiFolded(page, "charset", 0, page.size()) != std::string_view::npos) return;
+    if (FindAsciiFolded(page, "charset") != std::string_view::npos) return;
     const std::string name = CharsetOfContentType(contentType);
     if (name.empty() || name == "gbk" || name == "gb2312" || name == "gb18030" || name == "cp936" ||
         name == "x-gbk") {
@@ -182,7 +182,7 @@ void ApplyHeaderCharset(std::string& page, std::string_view contentType) {
 }
 
 void ConvertPageCharset(std::string& text) {
-    size_t charsetAt = FindAsciiFolded(text, "charset", 0, text.size());
+    size_t charsetAt = FindAsciiFolded(text, "charset");
     if (DeclaresCharset(text, charsetAt, "utf-8")) {
         text = Utf8PageToGbk(UpToNul(text));
     } else if (DeclaresCharset(text, charsetAt, "big5")) {
