@@ -10,10 +10,18 @@
 namespace quillon::test {
 
 // Keeps a proxy of the test machine's environment out of local requests.
+// The environment is changed only when it differs: setenv while another
+// thread reads the environment (a client's proxy lookup, the Qt test
+// watchdog) is a data race, so after the first call this is read-only.
 inline void BypassProxyForLocalhost() {
-    setenv("no_proxy", "127.0.0.1,localhost", 1);
-    setenv("NO_PROXY", "127.0.0.1,localhost", 1);
+    for (const char* name : {"no_proxy", "NO_PROXY"}) {
+        const char* now = getenv(name);
+        if (!now || std::string(now) != "127.0.0.1,localhost") setenv(name, "127.0.0.1,localhost", 1);
+    }
 }
+
+// Done once before main, while the program has a single thread.
+inline const bool kLocalhostBypassesProxy = (BypassProxyForLocalhost(), true);
 
 // A cpp-httplib server on 127.0.0.1 and a free port (known from the start),
 // serving on its own thread from Start() until Stop() or the end. Handlers

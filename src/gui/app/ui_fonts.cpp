@@ -63,7 +63,7 @@ std::string InstallSongFontAliases() {
     std::error_code ec;
     std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
     if (!WriteFileAtomically(path, xml)) return {};
-    setenv("FONTCONFIG_FILE", path.c_str(), 1);
+    qputenv("FONTCONFIG_FILE", path.c_str());
     return path;
 }
 

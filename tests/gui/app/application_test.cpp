@@ -36,7 +36,7 @@ private Q_SLOTS:
     void init() {
         QVERIFY(dir_.isValid());
         home_ = dir_.path().toStdString() + "/prog/";
-        setenv("QUILLON_HOME", home_.c_str(), 1);
+        qputenv("QUILLON_HOME", home_.c_str());
     }
 
     void firstStartCreatesFoldersAndDefaults() {

@@ -24,7 +24,7 @@ private Q_SLOTS:
     void tenStartsKeepTheOuterRectangle() {
         QTemporaryDir dir;
         const std::string home = dir.path().toStdString() + "/";
-        setenv("QUILLON_HOME", home.c_str(), 1);
+        qputenv("QUILLON_HOME", home.c_str());
         StartApplication();
         WindowConfig c = ProgramWindowConfig();
         c.left = 60;

@@ -73,7 +73,7 @@ private Q_SLOTS:
         http_.Start();
         QtMessenger::SetTestMode(true);
         SetProgramHomeVariable("FETCHWELL_HOME");
-        setenv("FETCHWELL_HOME", dir_.path().toUtf8().constData(), 1);
+        qputenv("FETCHWELL_HOME", dir_.path().toUtf8().constData());
     }
     void cleanupTestCase() { http_.Stop(); }
 

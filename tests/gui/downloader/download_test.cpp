@@ -122,7 +122,7 @@ private Q_SLOTS:
         static int n = 0;
         home_ = dir_.path().toStdString() + "/prog" + std::to_string(++n) + "/";
         out_ = dir_.path().toStdString() + "/out" + std::to_string(n) + "/";
-        setenv("FETCHWELL_HOME", home_.c_str(), 1);
+        qputenv("FETCHWELL_HOME", home_.c_str());
         EnterProgramFolder();
         QVERIFY(EnsureFolders(home_ + "data/") == 0);
         QVERIFY(WriteWholeFile(home_ + "data/main.htm",

@@ -69,7 +69,7 @@ private Q_SLOTS:
     void init() {
         static int n = 0;
         home_ = dir_.path().toStdString() + "/prog" + std::to_string(++n) + "/";
-        setenv("FETCHWELL_HOME", home_.c_str(), 1);
+        qputenv("FETCHWELL_HOME", home_.c_str());
         EnterProgramFolder();
         opened_.clear();
         QtMessenger::Shown().clear();

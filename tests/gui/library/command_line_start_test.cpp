@@ -64,7 +64,7 @@ private Q_SLOTS:
 
     void cleanup() {
         SetProgramFileOverride(std::string());
-        unsetenv("QUILLON_HOME");
+        qunsetenv("QUILLON_HOME");
         delete dir_;
         dir_ = nullptr;
     }
@@ -77,9 +77,9 @@ private Q_SLOTS:
         for (const char* folder : {"data", "book", "list"})
             fs::copy(kSource + folder, share + folder, fs::copy_options::recursive);
         SetProgramFileOverride(root_ + "prefix/bin/quillon");
-        unsetenv("QUILLON_HOME");
-        unsetenv("XDG_DATA_HOME");
-        setenv("HOME", (root_ + "home").c_str(), 1);
+        qunsetenv("QUILLON_HOME");
+        qunsetenv("XDG_DATA_HOME");
+        qputenv("HOME", (root_ + "home").c_str());
 
         std::string error;
         QVERIFY2(PrepareProgramFolder(error), error.c_str());
@@ -116,7 +116,7 @@ private Q_SLOTS:
 
     void secondStartHandsItsFilesToTheRunningWindow() {
         std::string home = root_ + "prog/";
-        setenv("QUILLON_HOME", home.c_str(), 1);
+        qputenv("QUILLON_HOME", home.c_str());
         StartApplication();
         WriteWholeFile(home + "book/a.txt", Gbk("    第一章\r\n"));
         auto frame = ShowFrame();

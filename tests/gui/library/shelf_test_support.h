@@ -24,7 +24,7 @@ namespace shelf_test {
 // the UTF-8 `tagFile` (stored as GBK, as the program reads it).
 inline std::string MakeProgramFolder(QTemporaryDir& dir, const std::string& tagFile) {
     std::string home = dir.path().toStdString() + "/prog/";
-    setenv("QUILLON_HOME", home.c_str(), 1);
+    qputenv("QUILLON_HOME", home.c_str());
     quillon::StartApplication();
     quillon::WriteWholeFile(home + "data/main.htm", quillon::Gbk(tagFile));
     quillon::QtMessenger::SetTestMode(true);

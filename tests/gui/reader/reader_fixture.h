@@ -37,7 +37,7 @@ class ProgramHome {
 public:
     ProgramHome() {
         home_ = dir_.path().toStdString() + "/";
-        setenv("QUILLON_HOME", home_.c_str(), 1);
+        qputenv("QUILLON_HOME", home_.c_str());
         quillon::StartApplication();
         quillon::EnsureFolders(home_ + "data/bkimg/");
         quillon::QtMessenger::SetTestMode(true);
